@@ -1,0 +1,140 @@
+// Colour lookups: each maps a colour to the index of a palette entry and hands back that
+// entry's colour. They serve the dither engines inside ReduceColors.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "GifTypes.h"
+
+namespace gifimage {
+
+using TPalette = std::vector<TGIFColor>;
+
+class TColorLookup {
+ public:
+  explicit TColorLookup(int colors) : FColors(colors) {}
+  virtual ~TColorLookup() = default;
+  // In: the colour to look up. Out: the chosen entry's colour. Returns the entry's index.
+  virtual int Lookup(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) = 0;
+  // How many palette entries the lookup can return.
+  int Colors() const { return FColors; }
+
+ protected:
+  int FColors;
+};
+
+// 256 grey levels: the index is the luminance.
+class TGrayScaleLookup final : public TColorLookup {
+ public:
+  TGrayScaleLookup() : TColorLookup(256) {}
+  int Lookup(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) override {
+    const auto level = static_cast<std::uint8_t>((77 * red + 150 * green + 29 * blue) >> 8);
+    red = green = blue = level;
+    return level;
+  }
+};
+
+// Black (0) and white (1) by the same weighted sum.
+class TMonochromeLookup final : public TColorLookup {
+ public:
+  TMonochromeLookup() : TColorLookup(2) {}
+  int Lookup(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) override {
+    const int sum = 77 * red + 150 * green + 29 * blue;
+    const bool white = sum >= 32513;
+    red = green = blue = white ? 255 : 0;
+    return white ? 1 : 0;
+  }
+};
+
+// The 6 x 6 x 6 cube of multiples of 51.
+class TNetscapeColorLookup final : public TColorLookup {
+ public:
+  TNetscapeColorLookup() : TColorLookup(216) {}
+  int Lookup(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) override {
+    const int qr = (red + 3) / 51, qg = (green + 3) / 51, qb = (blue + 3) / 51;
+    red = static_cast<std::uint8_t>(51 * qr);
+    green = static_cast<std::uint8_t>(51 * qg);
+    blue = static_cast<std::uint8_t>(51 * qb);
+    return 36 * qr + 6 * qg + qb;
+  }
+};
+
+// Approximate lookup with a cache of one index per 5-bit-per-component cell: the first colour
+// looked up in a cell (or a palette entry lying in it) decides the index for the whole cell.
+class TFastColorLookup final : public TColorLookup {
+ public:
+  explicit TFastColorLookup(const TPalette& palette);
+  int Lookup(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) override {
+    const int cell = ((blue >> 3) << 10) | ((green >> 3) << 5) | (red >> 3);
+    int index = FInverseLookup[cell];
+    if (index < 0) index = FInverseLookup[cell] = static_cast<std::int16_t>(Search(red, green, blue));
+    const TGIFColor& entry = FPaletteEntries[index];
+    red = entry.Red;
+    green = entry.Green;
+    blue = entry.Blue;
+    return index;
+  }
+
+ private:
+  int Search(int red, int green, int blue) const;
+  TPalette FPaletteEntries;
+  std::vector<std::int16_t> FInverseLookup;
+};
+
+// Exact nearest entry: smallest squared red-green-blue distance, lowest index on ties.
+// The palette is searched through candidate lists per 8 x 8 x 8 colour cell, built when a cell
+// is first met: an entry is left out of a cell's list only when some other entry is strictly
+// nearer at every colour of the cell, so the answer is always the brute-force answer.
+class TSlowColorLookup final : public TColorLookup {
+ public:
+  explicit TSlowColorLookup(const TPalette& palette);
+  int Lookup(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) override {
+    const int cell = ((red >> 3) << 10) | ((green >> 3) << 5) | (blue >> 3);
+    std::int32_t start = FCellStart[cell];
+    if (start < 0) start = BuildCell(cell);
+    const TCandidate* c = &FCandidates[static_cast<std::size_t>(start)];
+    int best = c->Index;
+    int bestDistance = Distance(*c, red, green, blue);
+    for (++c; c->Index != kEndOfList; ++c) {
+      const int d = Distance(*c, red, green, blue);
+      if (d < bestDistance) {
+        bestDistance = d;
+        best = c->Index;
+      }
+    }
+    const TGIFColor& entry = FPaletteEntries[static_cast<std::size_t>(best)];
+    red = entry.Red;
+    green = entry.Green;
+    blue = entry.Blue;
+    return best;
+  }
+
+  // The same answer by scanning every entry; for tests and for building cells.
+  static int NearestByScan(const TPalette& palette, int red, int green, int blue);
+  const TPalette& Palette() const { return FPaletteEntries; }
+
+ private:
+  struct TCandidate {
+    std::int16_t Red, Green, Blue, Index;
+  };
+  static constexpr std::int16_t kEndOfList = -1;
+  static int Distance(const TCandidate& c, int red, int green, int blue) {
+    const int dr = c.Red - red, dg = c.Green - green, db = c.Blue - blue;
+    return dr * dr + dg * dg + db * db;
+  }
+  std::int32_t BuildCell(int cell);
+  std::int32_t BuildCoarseCell(int coarse);
+
+  TPalette FPaletteEntries;
+  std::vector<std::int32_t> FCellStart;    // 32 x 32 x 32 cells of 8 x 8 x 8 colours, -1 = not built
+  std::vector<TCandidate> FCandidates;     // candidate lists, each ended by kEndOfList
+  std::vector<std::int32_t> FCoarseStart;  // 8 x 8 x 8 cells of 32 x 32 x 32 colours, -1 = not built
+  std::vector<std::uint16_t> FCoarse;      // coarse candidate lists: a count, then the indices
+};
+
+// The 20 entries of the platform's default palette.
+const std::array<TGIFColor, 20>& DefaultPalette();
+
+}  // namespace gifimage

@@ -1,0 +1,129 @@
+#include "ColorQuantizer.h"
+
+#include "GIFException.h"
+
+namespace gifimage {
+
+TColorQuantizer::TColorQuantizer(int maxColors, int colorBits)
+    : FMaxColors(maxColors), FColorBits(colorBits) {
+  if (colorBits > 8) throw GIFException(msg::ColorBitsTooLarge);
+  FNodes.reserve(2048);
+}
+
+std::int32_t TColorQuantizer::NewNode(int level) {
+  std::int32_t node;
+  if (!FFreeNodes.empty()) {
+    node = FFreeNodes.back();
+    FFreeNodes.pop_back();
+    FNodes[static_cast<std::size_t>(node)] = TOctreeNode{};
+  } else {
+    node = static_cast<std::int32_t>(FNodes.size());
+    FNodes.emplace_back();
+  }
+  TOctreeNode& n = FNodes[static_cast<std::size_t>(node)];
+  if (level == FColorBits) {
+    n.IsLeaf = true;
+    ++FLeafCount;
+  } else {
+    n.Next = FReducibleNodes[static_cast<std::size_t>(level)];
+    FReducibleNodes[static_cast<std::size_t>(level)] = node;
+  }
+  return node;
+}
+
+void TColorQuantizer::FreeNode(std::int32_t node) {
+  TOctreeNode& n = FNodes[static_cast<std::size_t>(node)];
+  for (std::int32_t& child : n.Child) {
+    if (child != kNone) {
+      FreeNode(child);
+      child = kNone;
+    }
+  }
+  FFreeNodes.push_back(node);
+}
+
+void TColorQuantizer::AddPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  if (FTree == kNone) FTree = NewNode(0);
+  std::int32_t node = FTree;
+  for (int level = 0;; ++level) {
+    TOctreeNode* n = &FNodes[static_cast<std::size_t>(node)];
+    if (n->IsLeaf) {
+      ++n->PixelCount;
+      n->RedSum += red;
+      n->GreenSum += green;
+      n->BlueSum += blue;
+      break;
+    }
+    const int shift = 7 - level;
+    const int index = (((red >> shift) & 1) << 2) | (((green >> shift) & 1) << 1) | ((blue >> shift) & 1);
+    std::int32_t child = n->Child[static_cast<std::size_t>(index)];
+    if (child == kNone) {
+      child = NewNode(level + 1);  // may move the pool: n is stale after this
+      FNodes[static_cast<std::size_t>(node)].Child[static_cast<std::size_t>(index)] = child;
+    }
+    node = child;
+  }
+  while (FLeafCount > FMaxColors && ReduceTree()) {
+  }
+}
+
+bool TColorQuantizer::ProcessImage(const TBitmap& source) {
+  const int step = source.PixelFormat() == TPixelFormat::pf32bit ? 4 : 3;
+  for (int y = 0; y < source.GetHeight(); ++y) {
+    const std::uint8_t* p = source.ScanLine(y);
+    for (int x = 0; x < source.GetWidth(); ++x, p += step) AddPixel(p[2], p[1], p[0]);
+  }
+  return true;
+}
+
+// Merges the newest reducible node of the deepest level that has one into a single leaf.
+bool TColorQuantizer::ReduceTree() {
+  int level = FColorBits - 1;
+  while (level > 0 && FReducibleNodes[static_cast<std::size_t>(level)] == kNone) --level;
+  const std::int32_t node = FReducibleNodes[static_cast<std::size_t>(level)];
+  if (node == kNone) return false;  // only the root is left, already a leaf
+  TOctreeNode& n = FNodes[static_cast<std::size_t>(node)];
+  FReducibleNodes[static_cast<std::size_t>(level)] = n.Next;
+  n.Next = kNone;
+
+  int children = 0;
+  for (std::int32_t& child : n.Child) {
+    if (child == kNone) continue;
+    const TOctreeNode& c = FNodes[static_cast<std::size_t>(child)];
+    n.RedSum += c.RedSum;
+    n.GreenSum += c.GreenSum;
+    n.BlueSum += c.BlueSum;
+    n.PixelCount += c.PixelCount;
+    ++children;
+    FreeNode(child);
+    child = kNone;
+  }
+  n.IsLeaf = true;
+  FLeafCount -= children - 1;
+  return true;
+}
+
+void TColorQuantizer::Walk(std::int32_t node, std::vector<TGIFColor>& table) const {
+  const TOctreeNode& n = FNodes[static_cast<std::size_t>(node)];
+  if (n.IsLeaf) {
+    if (n.PixelCount == 0) {
+      table.push_back({0, 0, 0});
+    } else {
+      table.push_back({static_cast<std::uint8_t>(n.RedSum / n.PixelCount),
+                       static_cast<std::uint8_t>(n.GreenSum / n.PixelCount),
+                       static_cast<std::uint8_t>(n.BlueSum / n.PixelCount)});
+    }
+    return;
+  }
+  for (std::int32_t child : n.Child) {
+    if (child != kNone) Walk(child, table);
+  }
+}
+
+std::vector<TGIFColor> TColorQuantizer::GetColorTable() const {
+  std::vector<TGIFColor> table;
+  if (FTree != kNone) Walk(FTree, table);
+  return table;
+}
+
+}  // namespace gifimage

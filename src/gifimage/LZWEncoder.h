@@ -1,0 +1,89 @@
+// LZW compression of one frame's colour indices into GIF image data: the minimum code size
+// byte, the codes packed least significant bit first into data sub-blocks, and 0x00.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "GIFWriter.h"
+#include "GifStream.h"
+
+namespace gifimage {
+
+// The string table: 8009 slots of key * 4096 + code, a key being prefix code * 256 + pixel.
+// A slot whose upper 20 bits are all ones is empty.
+class THashTable {
+ public:
+  static constexpr int kSize = 8009;
+  // From slot i the probe goes to 2i mod 8009 (and from 0 to 8008), so a probe sequence
+  // visits at most this many distinct slots; after that many probes every slot it can reach
+  // was seen.
+  static const int kMaxProbes;
+
+  THashTable() { Clear(); }
+  void Clear();
+  // False when every slot of the key's probe sequence is taken: the table counts as full.
+  bool Insert(std::uint32_t key, int code);
+  // The key's code, or -1.
+  int Lookup(std::uint32_t key) const;
+
+  static int Hash(std::uint32_t key) { return static_cast<int>(((key >> 4) ^ key) % kSize); }
+  static int NextSlot(int i) {
+    const int d = i == 0 ? 1 : kSize - i;
+    i -= d;
+    return i < 0 ? i + kSize : i;
+  }
+
+ private:
+  static bool IsEmpty(std::uint32_t entry) { return (entry >> 12) == 0xFFFFF; }
+  std::array<std::uint32_t, kSize> HashTable;
+};
+
+class TGIFEncoder {
+ public:
+  virtual ~TGIFEncoder() = default;
+  // Writes the whole image data of one frame. Pixels must be below maxColor, else
+  // "Color not in color table" is raised; the bytes written up to then stay in the stream.
+  // bitsPerPixel below 2 is written as 2.
+  void Compress(TStream& stream, int bitsPerPixel, int width, int height, bool interlace,
+                const std::uint8_t* data, int maxColor);
+
+ protected:
+  virtual void DoCompress() = 0;
+
+  int MaxColor = 0;
+  std::uint8_t BitsPerPixel = 0;
+  TStream* Stream = nullptr;
+  int Width = 0, Height = 0;
+  bool Interlace = false;
+  const std::uint8_t* Data = nullptr;
+  TGIFWriter* GIFStream = nullptr;
+  std::uint32_t OutputBucket = 0;
+  int OutputBits = 0;
+  bool ClearFlag = false;
+  int BitsPerCode = 0, InitialBitsPerCode = 0;
+  int MaxCode = 0;
+  int ClearCode = 0, EOFCode = 0, BaseCode = 0;
+};
+
+class TLZWEncoder final : public TGIFEncoder {
+ protected:
+  void DoCompress() override;
+
+ private:
+  void Output(int code);
+  void Clear();
+  template <class TRows>
+  void CompressRows(const TRows& rows);
+
+  int Prefix = 0;
+  int FreeEntry = 0;
+  THashTable* HashTable = nullptr;
+};
+
+// Rows in the order the four interlace passes store them: every 8th row from 0, every 8th
+// from 4, every 4th from 2, every 2nd from 1.
+std::vector<int> InterlacedRowOrder(int height);
+
+}  // namespace gifimage
