@@ -74,8 +74,8 @@ struct TBox {
 TSlowColorLookup::TSlowColorLookup(const TPalette& palette)
     : TColorLookup(static_cast<int>(std::min<std::size_t>(palette.size(), 256))),
       FPaletteEntries(palette.begin(), palette.begin() + FColors),
-      FCellStart(32768, -1),
-      FCoarseStart(512, -1) {
+      FCellStart(std::size_t{1} << (3 * (8 - kCellShift)), -1),
+      FCoarseStart(std::size_t{1} << (3 * (8 - kCoarseShift)), -1) {
   FCandidates.reserve(4096);
 }
 
@@ -98,7 +98,8 @@ int TSlowColorLookup::NearestByScan(const TPalette& palette, int red, int green,
 // Every other entry stays a candidate, in index order, so a scan with a strict comparison
 // finds the lowest index among equally near entries.
 std::int32_t TSlowColorLookup::BuildCoarseCell(int coarse) {
-  const TBox box{(coarse >> 6) * 32, ((coarse >> 3) & 7) * 32, (coarse & 7) * 32, 32};
+  constexpr int bits = 8 - kCoarseShift, mask = (1 << bits) - 1, side = 1 << kCoarseShift;
+  const TBox box{(coarse >> (2 * bits)) * side, ((coarse >> bits) & mask) * side, (coarse & mask) * side, side};
   int limit = INT_MAX;
   for (const TGIFColor& e : FPaletteEntries) limit = std::min(limit, box.Far(e));
   const auto start = static_cast<std::int32_t>(FCoarse.size());
@@ -114,14 +115,15 @@ std::int32_t TSlowColorLookup::BuildCoarseCell(int coarse) {
 }
 
 std::int32_t TSlowColorLookup::BuildCell(int cell) {
-  const int r = cell >> 10, g = (cell >> 5) & 31, b = cell & 31;
-  const int coarse = ((r >> 2) << 6) | ((g >> 2) << 3) | (b >> 2);
+  constexpr int bits = 8 - kCellShift, mask = (1 << bits) - 1, side = 1 << kCellShift;
+  const int r = (cell >> (2 * bits)) * side, g = ((cell >> bits) & mask) * side, b = (cell & mask) * side;
+  const int coarse = CellOf(r, g, b, kCoarseShift);
   std::int32_t coarseStart = FCoarseStart[static_cast<std::size_t>(coarse)];
   if (coarseStart < 0) coarseStart = BuildCoarseCell(coarse);
   const std::uint16_t* list = &FCoarse[static_cast<std::size_t>(coarseStart)];
   const int count = *list++;
 
-  const TBox box{r * 8, g * 8, b * 8, 8};
+  const TBox box{r, g, b, side};
   int limit = INT_MAX;
   for (int k = 0; k < count; ++k) limit = std::min(limit, box.Far(FPaletteEntries[list[k]]));
   const auto start = static_cast<std::int32_t>(FCandidates.size());

@@ -84,15 +84,15 @@ class TFastColorLookup final : public TColorLookup {
 };
 
 // Exact nearest entry: smallest squared red-green-blue distance, lowest index on ties.
-// The palette is searched through candidate lists per 8 x 8 x 8 colour cell, built when a cell
+// The palette is searched through candidate lists per cube of colours (a cell), built when a cell
 // is first met: an entry is left out of a cell's list only when some other entry is strictly
 // nearer at every colour of the cell, so the answer is always the brute-force answer.
 class TSlowColorLookup final : public TColorLookup {
  public:
   explicit TSlowColorLookup(const TPalette& palette);
   int Lookup(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) override {
-    const int cell = ((red >> 3) << 10) | ((green >> 3) << 5) | (blue >> 3);
-    std::int32_t start = FCellStart[cell];
+    const int cell = CellOf(red, green, blue, kCellShift);
+    std::int32_t start = FCellStart[static_cast<std::size_t>(cell)];
     if (start < 0) start = BuildCell(cell);
     const TCandidate* c = &FCandidates[static_cast<std::size_t>(start)];
     int best = c->Index;
@@ -120,6 +120,14 @@ class TSlowColorLookup final : public TColorLookup {
     std::int16_t Red, Green, Blue, Index;
   };
   static constexpr std::int16_t kEndOfList = -1;
+  // Cells are cubes of 2^kCellShift colours a side, grouped in coarse cubes of
+  // 2^kCoarseShift a side whose candidates are found first.
+  static constexpr int kCellShift = 3;
+  static constexpr int kCoarseShift = 5;
+  static constexpr int CellOf(int red, int green, int blue, int shift) {
+    const int bits = 8 - shift;
+    return ((red >> shift) << (2 * bits)) | ((green >> shift) << bits) | (blue >> shift);
+  }
   static int Distance(const TCandidate& c, int red, int green, int blue) {
     const int dr = c.Red - red, dg = c.Green - green, db = c.Blue - blue;
     return dr * dr + dg * dg + db * db;
@@ -128,9 +136,9 @@ class TSlowColorLookup final : public TColorLookup {
   std::int32_t BuildCoarseCell(int coarse);
 
   TPalette FPaletteEntries;
-  std::vector<std::int32_t> FCellStart;    // 32 x 32 x 32 cells of 8 x 8 x 8 colours, -1 = not built
+  std::vector<std::int32_t> FCellStart;    // per cell, -1 = not built yet
   std::vector<TCandidate> FCandidates;     // candidate lists, each ended by kEndOfList
-  std::vector<std::int32_t> FCoarseStart;  // 8 x 8 x 8 cells of 32 x 32 x 32 colours, -1 = not built
+  std::vector<std::int32_t> FCoarseStart;  // per coarse cell, -1 = not built yet
   std::vector<std::uint16_t> FCoarse;      // coarse candidate lists: a count, then the indices
 };
 

@@ -2,12 +2,15 @@
 
 #include "GIFException.h"
 
+#include <array>
+
 namespace gifimage {
 
 TColorQuantizer::TColorQuantizer(int maxColors, int colorBits)
     : FMaxColors(maxColors), FColorBits(colorBits) {
   if (colorBits > 8) throw GIFException(msg::ColorBitsTooLarge);
   FNodes.reserve(2048);
+  FShortcuts.resize(std::size_t{1} << (3 * kShortcutLevel));
 }
 
 std::int32_t TColorQuantizer::NewNode(int level) {
@@ -42,10 +45,35 @@ void TColorQuantizer::FreeNode(std::int32_t node) {
   FFreeNodes.push_back(node);
 }
 
+namespace {
+
+// Spreads the 8 bits of a component three places apart, so that the bits of red, green and
+// blue interleave into one 24-bit code whose 3-bit groups, from the top, are the child indices
+// of levels 0..7.
+constexpr std::array<std::uint32_t, 256> MakeSpread() {
+  std::array<std::uint32_t, 256> table{};
+  for (std::uint32_t v = 0; v < 256; ++v)
+    for (int bit = 0; bit < 8; ++bit) table[v] |= ((v >> bit) & 1u) << (3 * bit);
+  return table;
+}
+constexpr std::array<std::uint32_t, 256> kSpread = MakeSpread();
+
+}  // namespace
+
 void TColorQuantizer::AddPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-  if (FTree == kNone) FTree = NewNode(0);
-  std::int32_t node = FTree;
-  for (int level = 0;; ++level) {
+  const std::uint32_t path = (kSpread[red] << 2) | (kSpread[green] << 1) | kSpread[blue];
+  TShortcut& shortcut = FShortcuts[path >> (3 * (8 - kShortcutLevel))];
+  std::int32_t node;
+  int level;
+  if (shortcut.Epoch == FEpoch) {
+    node = shortcut.Node;
+    level = kShortcutLevel;
+  } else {
+    if (FTree == kNone) FTree = NewNode(0);
+    node = FTree;
+    level = 0;
+  }
+  for (;; ++level) {
     TOctreeNode* n = &FNodes[static_cast<std::size_t>(node)];
     if (n->IsLeaf) {
       ++n->PixelCount;
@@ -54,14 +82,14 @@ void TColorQuantizer::AddPixel(std::uint8_t red, std::uint8_t green, std::uint8_
       n->BlueSum += blue;
       break;
     }
-    const int shift = 7 - level;
-    const int index = (((red >> shift) & 1) << 2) | (((green >> shift) & 1) << 1) | ((blue >> shift) & 1);
-    std::int32_t child = n->Child[static_cast<std::size_t>(index)];
+    const auto index = static_cast<std::size_t>((path >> (3 * (7 - level))) & 7);
+    std::int32_t child = n->Child[index];
     if (child == kNone) {
       child = NewNode(level + 1);  // may move the pool: n is stale after this
-      FNodes[static_cast<std::size_t>(node)].Child[static_cast<std::size_t>(index)] = child;
+      FNodes[static_cast<std::size_t>(node)].Child[index] = child;
     }
     node = child;
+    if (level + 1 == kShortcutLevel) shortcut = {node, FEpoch};
   }
   while (FLeafCount > FMaxColors && ReduceTree()) {
   }
@@ -85,6 +113,8 @@ bool TColorQuantizer::ReduceTree() {
   TOctreeNode& n = FNodes[static_cast<std::size_t>(node)];
   FReducibleNodes[static_cast<std::size_t>(level)] = n.Next;
   n.Next = kNone;
+  // Freeing children at or above the shortcut level makes every shortcut doubtful.
+  if (level < kShortcutLevel) ++FEpoch;
 
   int children = 0;
   for (std::int32_t& child : n.Child) {

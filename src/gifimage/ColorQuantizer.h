@@ -43,6 +43,16 @@ class TColorQuantizer {
   bool ReduceTree();
   void Walk(std::int32_t node, std::vector<TGIFColor>& table) const;
 
+  // The node at kShortcutLevel for the top bits of a colour, valid while Epoch is FEpoch;
+  // it saves walking the upper levels for every pixel and never changes where a pixel goes.
+  static constexpr int kShortcutLevel = 4;
+  struct TShortcut {
+    std::int32_t Node = kNone;
+    std::uint32_t Epoch = 0;
+  };
+  std::vector<TShortcut> FShortcuts;
+  std::uint32_t FEpoch = 1;
+
   std::vector<TOctreeNode> FNodes;
   std::vector<std::int32_t> FFreeNodes;
   std::int32_t FTree = kNone;

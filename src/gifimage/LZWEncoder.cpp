@@ -23,29 +23,6 @@ static_assert(MultiplicativeOrderOf2(THashTable::kSize) == 4004);
 
 void THashTable::Clear() { std::memset(HashTable.data(), 0xFF, sizeof HashTable); }
 
-bool THashTable::Insert(std::uint32_t key, int code) {
-  int slot = Hash(key);
-  for (int probe = 0; probe < kMaxProbes; ++probe) {
-    if (IsEmpty(HashTable[static_cast<std::size_t>(slot)])) {
-      HashTable[static_cast<std::size_t>(slot)] = (key << 12) | (static_cast<std::uint32_t>(code) & 0xFFF);
-      return true;
-    }
-    slot = NextSlot(slot);
-  }
-  return false;
-}
-
-int THashTable::Lookup(std::uint32_t key) const {
-  int slot = Hash(key);
-  for (int probe = 0; probe < kMaxProbes; ++probe) {
-    const std::uint32_t entry = HashTable[static_cast<std::size_t>(slot)];
-    if (IsEmpty(entry)) return -1;
-    if ((entry >> 12) == key) return static_cast<int>(entry & 0xFFF);
-    slot = NextSlot(slot);
-  }
-  return -1;
-}
-
 std::vector<int> InterlacedRowOrder(int height) {
   std::vector<int> rows;
   rows.reserve(static_cast<std::size_t>(height > 0 ? height : 0));

@@ -19,14 +19,34 @@ class THashTable {
   // From slot i the probe goes to 2i mod 8009 (and from 0 to 8008), so a probe sequence
   // visits at most this many distinct slots; after that many probes every slot it can reach
   // was seen.
-  static const int kMaxProbes;
+  static const int kMaxProbes;  // defined with a check of the figure in LZWEncoder.cpp
 
   THashTable() { Clear(); }
   void Clear();
   // False when every slot of the key's probe sequence is taken: the table counts as full.
-  bool Insert(std::uint32_t key, int code);
+  bool Insert(std::uint32_t key, int code) {
+    int slot = Hash(key);
+    for (int probe = 0; probe < kMaxProbes; ++probe) {
+      std::uint32_t& entry = HashTable[static_cast<std::size_t>(slot)];
+      if (IsEmpty(entry)) {
+        entry = (key << 12) | (static_cast<std::uint32_t>(code) & 0xFFF);
+        return true;
+      }
+      slot = NextSlot(slot);
+    }
+    return false;
+  }
   // The key's code, or -1.
-  int Lookup(std::uint32_t key) const;
+  int Lookup(std::uint32_t key) const {
+    int slot = Hash(key);
+    for (int probe = 0; probe < kMaxProbes; ++probe) {
+      const std::uint32_t entry = HashTable[static_cast<std::size_t>(slot)];
+      if (IsEmpty(entry)) return -1;
+      if ((entry >> 12) == key) return static_cast<int>(entry & 0xFFF);
+      slot = NextSlot(slot);
+    }
+    return -1;
+  }
 
   static int Hash(std::uint32_t key) { return static_cast<int>(((key >> 4) ^ key) % kSize); }
   static int NextSlot(int i) {

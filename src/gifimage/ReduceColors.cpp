@@ -51,11 +51,14 @@ const TPalette& HalftonePalette() {
     p.insert(p.end(), system.begin(), system.begin() + 10);
     for (int r = 0; r < 6; ++r)
       for (int g = 0; g < 6; ++g)
-        for (int b = 0; b < 6; ++b)
+        for (int b = 0; b < 6; ++b) {
+          const bool corner = (r == 0 || r == 5) && (g == 0 || g == 5) && (b == 0 || b == 5);
+          if (corner) continue;  // the eight corners are system colours already
           p.push_back({static_cast<std::uint8_t>(51 * r), static_cast<std::uint8_t>(51 * g),
                        static_cast<std::uint8_t>(51 * b)});
-    for (int i = 1; i <= 20; ++i) {
-      const auto v = static_cast<std::uint8_t>(12 * i + 1);
+        }
+    for (int i = 0; i < 28; ++i) {
+      const auto v = static_cast<std::uint8_t>(5 + 9 * i);
       p.push_back({v, v, v});
     }
     p.insert(p.end(), system.begin() + 10, system.end());

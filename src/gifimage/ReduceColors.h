@@ -13,8 +13,9 @@ namespace gifimage {
 TPalette BuildReductionPalette(const TBitmap& source, TColorReduction reduction,
                                const TPalette* palette, int reductionBits);
 
-// The halftone palette of rmWindows256: the 20 default colours at 0..9 and 246..255, the
-// 6 x 6 x 6 cube of multiples of 51 at 10..225 and 20 greys (13, 25, .., 241) at 226..245.
+// The halftone palette of rmWindows256, 256 distinct colours: the 20 default colours at 0..9
+// and 246..255, the 6 x 6 x 6 cube of multiples of 51 without its eight corners (which are
+// default colours) at 10..217, and 28 greys 5, 14, .., 248 at 218..245.
 const TPalette& HalftonePalette();
 
 // Returns an 8-bit indexed bitmap of the source's size whose Palette has exactly 256 entries

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test: first the whole
+# suite in BUILD_DIR (default build), then the encoder's tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer in ASAN_BUILD_DIR (default build-asan).
+# Directories are relative to the repository root. Exits non-zero on the first failure.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/build-common.sh"
+
+build_dir=${BUILD_DIR:-build}
+asan_build_dir=${ASAN_BUILD_DIR:-build-asan}
+
+bash scripts/install-deps.sh
+
+echo "== Build and test: $build_dir"
+configure_and_build "$build_dir" -DQUORVANE_BUILD_GUI=ON
+ctest --test-dir "$build_dir" -j2 --no-tests=error --output-on-failure
+
+echo "== Build and test under sanitizers: $asan_build_dir"
+configure_and_build "$asan_build_dir" \
+  -DQUORVANE_SANITIZE=ON -DQUORVANE_BUILD_GUI=OFF -DQUORVANE_BUILD_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir "$asan_build_dir" -j2 -L sanitize --no-tests=error --output-on-failure
