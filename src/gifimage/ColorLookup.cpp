@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 namespace gifimage {
 
@@ -47,36 +48,51 @@ int TFastColorLookup::Search(int red, int green, int blue) const {
 
 namespace {
 
-// Squared distance from value v to the nearest and to the farthest point of [lo, hi].
-inline int NearSquare(int v, int lo, int hi) {
-  const int d = v < lo ? lo - v : (v > hi ? v - hi : 0);
-  return d * d;
-}
-inline int FarSquare(int v, int lo, int hi) {
-  const int d = std::max(v - lo, hi - v);
-  return d * d;
-}
-
 struct TBox {
   int RedLo, GreenLo, BlueLo, Size;
-  int Near(const TGIFColor& e) const {
-    return NearSquare(e.Red, RedLo, RedLo + Size - 1) + NearSquare(e.Green, GreenLo, GreenLo + Size - 1) +
-           NearSquare(e.Blue, BlueLo, BlueLo + Size - 1);
-  }
-  int Far(const TGIFColor& e) const {
-    return FarSquare(e.Red, RedLo, RedLo + Size - 1) + FarSquare(e.Green, GreenLo, GreenLo + Size - 1) +
-           FarSquare(e.Blue, BlueLo, BlueLo + Size - 1);
-  }
 };
+
+// For n entries given as columns, stores each entry's squared distance to the nearest colour
+// of the box in nearOut and returns the smallest squared distance of an entry to the farthest
+// colour of the box. A plain loop over columns, so that it runs several entries at a time.
+__attribute__((target_clones("avx2", "default"))) int BoxDistances(const std::int32_t* red, const std::int32_t* green,
+                                                                 const std::int32_t* blue, int n, TBox box,
+                                                                 std::int32_t* nearOut) {
+  const int rLo = box.RedLo, gLo = box.GreenLo, bLo = box.BlueLo;
+  const int rHi = rLo + box.Size - 1, gHi = gLo + box.Size - 1, bHi = bLo + box.Size - 1;
+  int limit = INT_MAX;
+  for (int i = 0; i < n; ++i) {
+    const int r = red[i], g = green[i], b = blue[i];
+    const int nr = std::max(rLo - r, 0) + std::max(r - rHi, 0);
+    const int ng = std::max(gLo - g, 0) + std::max(g - gHi, 0);
+    const int nb = std::max(bLo - b, 0) + std::max(b - bHi, 0);
+    const int fr = std::max(r - rLo, rHi - r), fg = std::max(g - gLo, gHi - g), fb = std::max(b - bLo, bHi - b);
+    nearOut[i] = nr * nr + ng * ng + nb * nb;
+    limit = std::min(limit, fr * fr + fg * fg + fb * fb);
+  }
+  return limit;
+}
 
 }  // namespace
 
 TSlowColorLookup::TSlowColorLookup(const TPalette& palette)
     : TColorLookup(static_cast<int>(std::min<std::size_t>(palette.size(), 256))),
       FPaletteEntries(palette.begin(), palette.begin() + FColors),
-      FCellStart(std::size_t{1} << (3 * (8 - kCellShift)), -1),
-      FCoarseStart(std::size_t{1} << (3 * (8 - kCoarseShift)), -1) {
-  FCandidates.reserve(4096);
+      FState(std::size_t{1} << (3 * (8 - kCellShift)), kUnbuilt),
+      FCells(FState.size()),
+      FCoarseStart(std::size_t{1} << (3 * (8 - kCoarseShift)), -1),
+      FNear(static_cast<std::size_t>(FColors)) {
+  FOverflow.reserve(4096);
+  FCoarse.reserve(16384);
+  // The whole palette as one column block, the shape BuildCoarseCell reads.
+  FPaletteColumns.resize(4 * static_cast<std::size_t>(FColors));
+  for (int i = 0; i < FColors; ++i) {
+    const TGIFColor& e = FPaletteEntries[static_cast<std::size_t>(i)];
+    FPaletteColumns[static_cast<std::size_t>(i)] = i;
+    FPaletteColumns[static_cast<std::size_t>(FColors + i)] = e.Red;
+    FPaletteColumns[static_cast<std::size_t>(2 * FColors + i)] = e.Green;
+    FPaletteColumns[static_cast<std::size_t>(3 * FColors + i)] = e.Blue;
+  }
 }
 
 int TSlowColorLookup::NearestByScan(const TPalette& palette, int red, int green, int blue) {
@@ -96,46 +112,80 @@ int TSlowColorLookup::NearestByScan(const TPalette& palette, int red, int green,
 // An entry whose nearest distance to a box exceeds some entry's farthest distance to it is
 // strictly farther than that entry at every colour of the box: it can neither win nor tie.
 // Every other entry stays a candidate, in index order, so a scan with a strict comparison
-// finds the lowest index among equally near entries.
+// finds the lowest index among equally near entries. A cell's candidates are chosen among its
+// coarse cell's, which holds every entry that can be nearest anywhere in the coarse cell.
+//
+// A column block of n entries is n indices, then n reds, n greens and n blues.
 std::int32_t TSlowColorLookup::BuildCoarseCell(int coarse) {
   constexpr int bits = 8 - kCoarseShift, mask = (1 << bits) - 1, side = 1 << kCoarseShift;
   const TBox box{(coarse >> (2 * bits)) * side, ((coarse >> bits) & mask) * side, (coarse & mask) * side, side};
-  int limit = INT_MAX;
-  for (const TGIFColor& e : FPaletteEntries) limit = std::min(limit, box.Far(e));
+  const int n = FColors;
+  const std::int32_t* all = FPaletteColumns.data();
+  const int limit = BoxDistances(all + n, all + 2 * n, all + 3 * n, n, box, FNear.data());
+  int count = 0;
+  for (int i = 0; i < n; ++i) count += FNear[static_cast<std::size_t>(i)] <= limit;
+
   const auto start = static_cast<std::int32_t>(FCoarse.size());
-  FCoarse.push_back(0);
-  for (int i = 0; i < FColors; ++i) {
-    if (box.Near(FPaletteEntries[static_cast<std::size_t>(i)]) <= limit) {
-      FCoarse.push_back(static_cast<std::uint16_t>(i));
-      ++FCoarse[static_cast<std::size_t>(start)];
-    }
+  FCoarse.resize(FCoarse.size() + 1 + 4 * static_cast<std::size_t>(count));
+  std::int32_t* block = FCoarse.data() + start;
+  *block++ = count;
+  for (int i = 0, k = 0; i < n; ++i) {
+    if (FNear[static_cast<std::size_t>(i)] > limit) continue;
+    for (int column = 0; column < 4; ++column) block[column * count + k] = all[column * n + i];
+    ++k;
   }
   FCoarseStart[static_cast<std::size_t>(coarse)] = start;
   return start;
 }
 
-std::int32_t TSlowColorLookup::BuildCell(int cell) {
+std::uint8_t TSlowColorLookup::BuildCell(int cell) {
   constexpr int bits = 8 - kCellShift, mask = (1 << bits) - 1, side = 1 << kCellShift;
   const int r = (cell >> (2 * bits)) * side, g = ((cell >> bits) & mask) * side, b = (cell & mask) * side;
   const int coarse = CellOf(r, g, b, kCoarseShift);
   std::int32_t coarseStart = FCoarseStart[static_cast<std::size_t>(coarse)];
   if (coarseStart < 0) coarseStart = BuildCoarseCell(coarse);
-  const std::uint16_t* list = &FCoarse[static_cast<std::size_t>(coarseStart)];
-  const int count = *list++;
+  const std::int32_t* block = FCoarse.data() + coarseStart;
+  const int n = *block++;
 
-  const TBox box{r, g, b, side};
-  int limit = INT_MAX;
-  for (int k = 0; k < count; ++k) limit = std::min(limit, box.Far(FPaletteEntries[list[k]]));
-  const auto start = static_cast<std::int32_t>(FCandidates.size());
-  for (int k = 0; k < count; ++k) {
-    const TGIFColor& e = FPaletteEntries[list[k]];
-    if (box.Near(e) <= limit) {
-      FCandidates.push_back({e.Red, e.Green, e.Blue, static_cast<std::int16_t>(list[k])});
+  const int limit = BoxDistances(block + n, block + 2 * n, block + 3 * n, n, TBox{r, g, b, side}, FNear.data());
+  TCandidate found[256] = {};  // at least one entry always qualifies
+  int count = 0;
+  for (int k = 0; k < n; ++k) {
+    if (FNear[static_cast<std::size_t>(k)] > limit) continue;
+    found[count++] = {static_cast<std::uint8_t>(block[n + k]), static_cast<std::uint8_t>(block[2 * n + k]),
+                      static_cast<std::uint8_t>(block[3 * n + k]), static_cast<std::uint8_t>(block[k])};
+  }
+  TCell& target = FCells[static_cast<std::size_t>(cell)];
+  std::uint8_t& state = FState[static_cast<std::size_t>(cell)];
+  if (count <= kInlineCandidates) {
+    for (int k = 0; k < kInlineCandidates; ++k) target.Entries[k] = found[k < count ? k : 0];
+    state = kInline;
+  } else {
+    const auto start = static_cast<std::uint32_t>(FOverflow.size());
+    std::memcpy(&target.Entries[0], &start, sizeof start);
+    FOverflow.push_back({static_cast<std::uint8_t>(count & 0xFF), static_cast<std::uint8_t>(count >> 8), 0, 0});
+    FOverflow.insert(FOverflow.end(), found, found + count);
+    state = kOverflow;
+  }
+  return state;
+}
+
+int TSlowColorLookup::Scan(std::size_t cell, int red, int green, int blue) const {
+  std::uint32_t start;
+  std::memcpy(&start, &FCells[cell].Entries[0], sizeof start);
+  const TCandidate* c = &FOverflow[start];
+  const int count = c->Red | (c->Green << 8);
+  ++c;
+  int best = c[0].Index;
+  int bestDistance = Distance(c[0], red, green, blue);
+  for (int k = 1; k < count; ++k) {
+    const int d = Distance(c[k], red, green, blue);
+    if (d < bestDistance) {
+      bestDistance = d;
+      best = c[k].Index;
     }
   }
-  FCandidates.push_back({0, 0, 0, kEndOfList});
-  FCellStart[static_cast<std::size_t>(cell)] = start;
-  return start;
+  return best;
 }
 
 }  // namespace gifimage

@@ -91,18 +91,22 @@ class TSlowColorLookup final : public TColorLookup {
  public:
   explicit TSlowColorLookup(const TPalette& palette);
   int Lookup(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) override {
-    const int cell = CellOf(red, green, blue, kCellShift);
-    std::int32_t start = FCellStart[static_cast<std::size_t>(cell)];
-    if (start < 0) start = BuildCell(cell);
-    const TCandidate* c = &FCandidates[static_cast<std::size_t>(start)];
-    int best = c->Index;
-    int bestDistance = Distance(*c, red, green, blue);
-    for (++c; c->Index != kEndOfList; ++c) {
-      const int d = Distance(*c, red, green, blue);
-      if (d < bestDistance) {
-        bestDistance = d;
-        best = c->Index;
+    const auto cell = static_cast<std::size_t>(CellOf(red, green, blue, kCellShift));
+    std::uint8_t state = FState[cell];
+    if (state == kUnbuilt) state = BuildCell(static_cast<int>(cell));
+    int best;
+    if (state == kInline) {
+      // Always four candidates: unused places repeat the first one, which changes nothing.
+      const TCandidate* c = FCells[cell].Entries;
+      best = c[0].Index;
+      int bestDistance = Distance(c[0], red, green, blue);
+      for (int k = 1; k < kInlineCandidates; ++k) {
+        const int d = Distance(c[k], red, green, blue);
+        best = d < bestDistance ? c[k].Index : best;
+        bestDistance = d < bestDistance ? d : bestDistance;
       }
+    } else {
+      best = Scan(cell, red, green, blue);
     }
     const TGIFColor& entry = FPaletteEntries[static_cast<std::size_t>(best)];
     red = entry.Red;
@@ -117,9 +121,15 @@ class TSlowColorLookup final : public TColorLookup {
 
  private:
   struct TCandidate {
-    std::int16_t Red, Green, Blue, Index;
+    std::uint8_t Red, Green, Blue, Index;
   };
-  static constexpr std::int16_t kEndOfList = -1;
+  // A cell's candidates: up to four in place, more in FOverflow (then Entries[0] holds the
+  // start of the list there as a 32-bit number).
+  static constexpr int kInlineCandidates = 4;
+  struct TCell {
+    TCandidate Entries[kInlineCandidates];
+  };
+  enum : std::uint8_t { kUnbuilt, kInline, kOverflow };
   // Cells are cubes of 2^kCellShift colours a side, grouped in coarse cubes of
   // 2^kCoarseShift a side whose candidates are found first.
   static constexpr int kCellShift = 3;
@@ -132,14 +142,18 @@ class TSlowColorLookup final : public TColorLookup {
     const int dr = c.Red - red, dg = c.Green - green, db = c.Blue - blue;
     return dr * dr + dg * dg + db * db;
   }
-  std::int32_t BuildCell(int cell);
+  std::uint8_t BuildCell(int cell);
   std::int32_t BuildCoarseCell(int coarse);
+  int Scan(std::size_t cell, int red, int green, int blue) const;
 
   TPalette FPaletteEntries;
-  std::vector<std::int32_t> FCellStart;    // per cell, -1 = not built yet
-  std::vector<TCandidate> FCandidates;     // candidate lists, each ended by kEndOfList
+  std::vector<std::uint8_t> FState;        // per cell: kUnbuilt, kInline or kOverflow
+  std::vector<TCell> FCells;
+  std::vector<TCandidate> FOverflow;       // longer lists: a count (in Red, Green), then the entries
   std::vector<std::int32_t> FCoarseStart;  // per coarse cell, -1 = not built yet
-  std::vector<std::uint16_t> FCoarse;      // coarse candidate lists: a count, then the indices
+  std::vector<std::int32_t> FCoarse;       // coarse candidates: a count, then a column block
+  std::vector<std::int32_t> FPaletteColumns;  // the palette as a column block
+  std::vector<std::int32_t> FNear;         // scratch: distances of one block's entries
 };
 
 // The 20 entries of the platform's default palette.

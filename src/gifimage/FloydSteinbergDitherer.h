@@ -60,13 +60,14 @@ class TFloydSteinbergDitherer final : public TDitherEngine {
   }
 
  private:
-  // current holds the error e of this pixel on entry.
+  // current holds the error e of this pixel on entry. Written as selects rather than an
+  // early return: whether e is 0 is hard to predict, and current is 0 = 7e either way.
   static void Spread(int& entry, int& current, int& below, int& belowPrev) {
     const int e = current;
-    if (e == 0) return;
-    entry = belowPrev + 3 * e;
-    belowPrev = below + 5 * e;
-    below = e;
+    const bool spread = e != 0;
+    entry = spread ? belowPrev + 3 * e : entry;
+    belowPrev = spread ? below + 5 * e : belowPrev;
+    below = spread ? e : below;
     current = 7 * e;
   }
 

@@ -62,24 +62,30 @@ void TGIFEncoder::Compress(TStream& stream, int bitsPerPixel, int width, int hei
 }
 
 inline void TLZWEncoder::Output(int code) {
-  if (OutputBits > 0) {
-    OutputBucket = (OutputBucket & ((1u << OutputBits) - 1)) | (static_cast<std::uint32_t>(code) << OutputBits);
+  // Locals: the bytes written below could alias the members as far as the compiler knows.
+  std::uint32_t bucket = OutputBucket;
+  int bits = OutputBits;
+  if (bits > 0) {
+    bucket = (bucket & ((1u << bits) - 1)) | (static_cast<std::uint32_t>(code) << bits);
   } else {
-    OutputBucket = static_cast<std::uint32_t>(code);
+    bucket = static_cast<std::uint32_t>(code);
   }
-  OutputBits += BitsPerCode;
-  while (OutputBits >= 8) {
-    GIFStream->WriteByte(static_cast<std::uint8_t>(OutputBucket & 0xFF));
-    OutputBucket >>= 8;
-    OutputBits -= 8;
+  bits += BitsPerCode;
+  TGIFWriter& writer = *GIFStream;
+  while (bits >= 8) {
+    writer.WriteByte(static_cast<std::uint8_t>(bucket & 0xFF));
+    bucket >>= 8;
+    bits -= 8;
   }
   if (code == EOFCode) {
-    while (OutputBits > 0) {  // the last byte is padded with zero bits
-      GIFStream->WriteByte(static_cast<std::uint8_t>(OutputBucket & 0xFF));
-      OutputBucket >>= 8;
-      OutputBits -= 8;
+    while (bits > 0) {  // the last byte is padded with zero bits
+      writer.WriteByte(static_cast<std::uint8_t>(bucket & 0xFF));
+      bucket >>= 8;
+      bits -= 8;
     }
   }
+  OutputBucket = bucket;
+  OutputBits = bits;
   // The width changes only after the code is written, so a code always goes out with the
   // width in force before the entry it creates is counted.
   if (FreeEntry > MaxCode || ClearFlag) {
@@ -94,43 +100,56 @@ inline void TLZWEncoder::Output(int code) {
   }
 }
 
-inline void TLZWEncoder::Clear() {
+template <class TTable>
+void TLZWEncoder::Clear(TTable& table) {
   ClearFlag = true;
   Output(ClearCode);
-  HashTable->Clear();
+  table.Clear();
   FreeEntry = ClearCode + 2;
 }
 
 // rows yields (pointer, count) runs of pixels in the order they are stored.
-template <class TRows>
-void TLZWEncoder::CompressRows(const TRows& rows) {
+template <class TTable, class TRows>
+void TLZWEncoder::CompressRows(TTable& table, const TRows& rows) {
+  // The string being matched and the next free code live in locals between codes; the
+  // members are brought up to date before Output and Clear, which read them.
+  Clear(table);  // the first code of every frame is a clear code
+  const int maxColor = MaxColor;
   bool first = true;
+  int prefix = 0;
+  int freeEntry = FreeEntry;
   rows([&](const std::uint8_t* p, const std::uint8_t* end) {
     if (first && p < end) {
-      if (*p >= MaxColor) throw GIFException(msg::ColorNotInTable);
-      Prefix = *p++;
+      if (*p >= maxColor) throw GIFException(msg::ColorNotInTable);
+      prefix = *p++;
       first = false;
     }
     for (; p < end; ++p) {
       const int c = *p;
-      if (c >= MaxColor) throw GIFException(msg::ColorNotInTable);
-      const auto key = (static_cast<std::uint32_t>(Prefix) << 8) | static_cast<std::uint32_t>(c);
-      const int code = HashTable->Lookup(key);
+      if (c >= maxColor) throw GIFException(msg::ColorNotInTable);
+      const auto key = (static_cast<std::uint32_t>(prefix) << 8) | static_cast<std::uint32_t>(c);
+      int freeSlot;
+      const int code = table.Find(key, freeSlot);
       if (code >= 0) {
-        Prefix = code;
+        prefix = code;
         continue;
       }
-      Output(Prefix);
-      Prefix = c;
+      FreeEntry = freeEntry;
+      Output(prefix);
+      prefix = c;
       // Code 4095 is never assigned. A probe sequence with no free slot counts as a full
       // table too; that can only happen with small tables, whose codes start low.
-      if (FreeEntry >= 4095 || !HashTable->Insert(key, FreeEntry)) {
-        Clear();
+      if (freeEntry >= 4095 || freeSlot < 0) {
+        Clear(table);
+        freeEntry = FreeEntry;
       } else {
-        ++FreeEntry;
+        table.InsertAt(freeSlot, key, freeEntry);
+        ++freeEntry;
       }
     }
   });
+  FreeEntry = freeEntry;
+  Prefix = prefix;
   Output(Prefix);
 }
 
@@ -140,24 +159,26 @@ void TLZWEncoder::DoCompress() {
     Output(EOFCode);  // no pixels: the end code alone, no clear code
     return;
   }
-  THashTable table;
-  HashTable = &table;
-  Clear();
-  if (!Interlace) {
-    const std::uint8_t* begin = Data;
-    const std::uint8_t* end = Data + static_cast<std::size_t>(Width) * static_cast<std::size_t>(Height);
-    CompressRows([&](auto&& run) { run(begin, end); });
+  std::vector<int> order;
+  if (Interlace) order = InterlacedRowOrder(Height);
+  auto rows = [&](auto&& run) {
+    if (!Interlace) {
+      run(Data, Data + static_cast<std::size_t>(Width) * static_cast<std::size_t>(Height));
+      return;
+    }
+    for (const int y : order) {
+      const std::uint8_t* row = Data + static_cast<std::size_t>(y) * static_cast<std::size_t>(Width);
+      run(row, row + Width);
+    }
+  };
+  if (BitsPerPixel >= 7 && !FReferenceTable) {
+    TFastHashTable table;
+    CompressRows(table, rows);
   } else {
-    const std::vector<int> order = InterlacedRowOrder(Height);
-    CompressRows([&](auto&& run) {
-      for (const int y : order) {
-        const std::uint8_t* row = Data + static_cast<std::size_t>(y) * static_cast<std::size_t>(Width);
-        run(row, row + Width);
-      }
-    });
+    THashTable table;
+    CompressRows(table, rows);
   }
   Output(EOFCode);
-  HashTable = nullptr;
 }
 
 }  // namespace gifimage

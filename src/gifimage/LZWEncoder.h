@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstring>
 #include <cstdint>
 #include <vector>
 
@@ -36,6 +37,26 @@ class THashTable {
     }
     return false;
   }
+  // The key's code, or -1 with freeSlot set to the first empty slot of the key's probe
+  // sequence (the slot Insert would take), or -1 when the sequence has none.
+  int Find(std::uint32_t key, int& freeSlot) const {
+    int slot = Hash(key);
+    for (int probe = 0; probe < kMaxProbes; ++probe) {
+      const std::uint32_t entry = HashTable[static_cast<std::size_t>(slot)];
+      if (IsEmpty(entry)) {
+        freeSlot = slot;
+        return -1;
+      }
+      if ((entry >> 12) == key) return static_cast<int>(entry & 0xFFF);
+      slot = NextSlot(slot);
+    }
+    freeSlot = -1;
+    return -1;
+  }
+  // Stores the key at a slot that Find reported free.
+  void InsertAt(int slot, std::uint32_t key, int code) {
+    HashTable[static_cast<std::size_t>(slot)] = (key << 12) | (static_cast<std::uint32_t>(code) & 0xFFF);
+  }
   // The key's code, or -1.
   int Lookup(std::uint32_t key) const {
     int slot = Hash(key);
@@ -58,6 +79,36 @@ class THashTable {
  private:
   static bool IsEmpty(std::uint32_t entry) { return (entry >> 12) == 0xFFFFF; }
   std::array<std::uint32_t, kSize> HashTable;
+};
+
+// The same string table for tables of 7 or 8 bits per pixel, laid out for speed: 8192 slots,
+// a multiplicative hash and linear probing. Its answers are those of THashTable as long as no
+// probe sequence of THashTable fills up, which needs at least 4004 entries; from a minimum
+// code size of 7 on, codes start at 130 and a table never holds more than 3965.
+class TFastHashTable {
+ public:
+  TFastHashTable() { Clear(); }
+  void Clear() { std::memset(FSlots.data(), 0xFF, sizeof FSlots); }
+  int Find(std::uint32_t key, int& freeSlot) const {
+    std::uint32_t slot = (key * 2654435761u) >> 19;
+    for (;;) {
+      const std::uint32_t entry = FSlots[slot];
+      if (entry == kEmpty) {
+        freeSlot = static_cast<int>(slot);
+        return -1;
+      }
+      if ((entry >> 12) == key) return static_cast<int>(entry & 0xFFF);
+      slot = (slot + 1) & (kSlots - 1);
+    }
+  }
+  void InsertAt(int slot, std::uint32_t key, int code) {
+    FSlots[static_cast<std::size_t>(slot)] = (key << 12) | (static_cast<std::uint32_t>(code) & 0xFFF);
+  }
+
+ private:
+  static constexpr std::uint32_t kSlots = 8192;
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+  std::array<std::uint32_t, kSlots> FSlots;
 };
 
 class TGIFEncoder {
@@ -88,18 +139,24 @@ class TGIFEncoder {
 };
 
 class TLZWEncoder final : public TGIFEncoder {
+ public:
+  // referenceTable: always use THashTable, also where the faster table gives the same codes
+  // (for tests that compare the two).
+  explicit TLZWEncoder(bool referenceTable = false) : FReferenceTable(referenceTable) {}
+
  protected:
   void DoCompress() override;
 
  private:
   void Output(int code);
-  void Clear();
-  template <class TRows>
-  void CompressRows(const TRows& rows);
+  template <class TTable>
+  void Clear(TTable& table);
+  template <class TTable, class TRows>
+  void CompressRows(TTable& table, const TRows& rows);
 
   int Prefix = 0;
   int FreeEntry = 0;
-  THashTable* HashTable = nullptr;
+  bool FReferenceTable;
 };
 
 // Rows in the order the four interlace passes store them: every 8th row from 0, every 8th

@@ -80,17 +80,7 @@ Gif Decode(const std::vector<std::uint8_t>& bytes) {
     frame.localColors = Colors(image.ImageDesc.ColorMap);
     const std::size_t size = static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height);
     frame.indices.assign(image.RasterBits, image.RasterBits + size);
-    if (frame.interlaced) {
-      // DGifSlurp stores interlaced rows in file order; put them back top to bottom.
-      std::vector<std::uint8_t> rows(size);
-      static const int first[4] = {0, 4, 2, 1}, step[4] = {8, 8, 4, 2};
-      std::size_t k = 0;
-      for (int pass = 0; pass < 4; ++pass)
-        for (int y = first[pass]; y < frame.height; y += step[pass], ++k)
-          std::memcpy(&rows[static_cast<std::size_t>(y) * frame.width], &frame.indices[k * frame.width],
-                      static_cast<std::size_t>(frame.width));
-      frame.indices = std::move(rows);
-    }
+    // DGifSlurp already puts the rows of an interlaced image in top-to-bottom order.
     frame.extensions = Extensions(image.ExtensionBlocks, image.ExtensionBlockCount);
     for (const Extension& e : frame.extensions) {
       if (e.function == GRAPHICS_EXT_FUNC_CODE && !e.blocks.empty() && e.blocks[0].size() == 4) {

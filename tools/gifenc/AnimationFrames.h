@@ -1,0 +1,33 @@
+// How the program turns a sequence of true-colour frames into an animated GIF: the image's
+// reduction settings, and for each frame the looping block (first frame only), the delay and
+// the optional transparent colour. quorvane-gifenc uses exactly these steps, so for the same
+// frames and settings it writes the same bytes as a conversion in the program.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "gifimage.h"
+
+namespace gifenc {
+
+struct AnimationSettings {
+  bool Greyscale = false;     // rmGrayScale instead of rmQuantizeWindows
+  int Dither = 1;             // 0 nearest colour, 1 Floyd-Steinberg, 2 Stucki, 3 Sierra
+  std::uint16_t Delay = 10;   // hundredths of a second, written as given
+  bool Loop = false;          // a NETSCAPE2.0 block on the first frame, repeating without end
+  std::optional<gifimage::TColor> Transparent;  // 0x00BBGGRR; a frame that uses it gets it as its transparent index
+};
+
+// The dither mode of a Dither value 0..3; other values throw std::invalid_argument.
+gifimage::TDitherMode DitherModeOf(int dither);
+
+// Sets reduction, dither mode and compression on a new, empty image.
+void ConfigureAnimation(gifimage::TGIFImage& image, const AnimationSettings& settings);
+
+// Appends one frame (any direct-colour bitmap; 24-bit is blue, green, red) with its
+// extensions and returns its index. Raises what TGIFImage::Add raises.
+int AddAnimationFrame(gifimage::TGIFImage& image, const gifimage::TBitmap& frame,
+                      const AnimationSettings& settings);
+
+}  // namespace gifenc
