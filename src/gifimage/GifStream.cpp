@@ -1,5 +1,6 @@
 #include "GifStream.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,7 +21,7 @@ void TMemoryStream::Write(const void* buffer, std::size_t count) {
 TFileStream::TFileStream(const std::string& fileName) : FFileName(fileName) {
   // A new name beside the target; O_EXCL makes sure no other file is reused, and the mode
   // gives the usual permissions under the user's umask.
-  static unsigned counter = 0;
+  static std::atomic<unsigned> counter{0};  // several threads may save at once
   for (int attempt = 0; attempt < 100; ++attempt) {
     FTempName = fileName + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
     FFd = ::open(FTempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
