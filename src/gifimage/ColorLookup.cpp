@@ -79,19 +79,20 @@ TSlowColorLookup::TSlowColorLookup(const TPalette& palette)
     : TColorLookup(static_cast<int>(std::min<std::size_t>(palette.size(), 256))),
       FPaletteEntries(palette.begin(), palette.begin() + FColors),
       FState(std::size_t{1} << (3 * (8 - kCellShift)), kUnbuilt),
-      FCells(FState.size()),
-      FCoarseStart(std::size_t{1} << (3 * (8 - kCoarseShift)), -1),
-      FNear(static_cast<std::size_t>(FColors)) {
+      FCells(new TCell[FState.size()]),
+      FNear(static_cast<std::size_t>(FColors) + 1) {
   FOverflow.reserve(4096);
-  FCoarse.reserve(16384);
-  // The whole palette as one column block, the shape BuildCoarseCell reads.
-  FPaletteColumns.resize(4 * static_cast<std::size_t>(FColors));
+  for (std::size_t level = 0; level < std::size(kGroupShifts); ++level)
+    FGroupStart[level].assign(std::size_t{1} << (3 * (8 - kGroupShifts[level])), -1);
+  FBlocks.reserve(32768);
+  FBlocks.resize(1 + 4 * static_cast<std::size_t>(FColors));
+  FBlocks[0] = FColors;
   for (int i = 0; i < FColors; ++i) {
     const TGIFColor& e = FPaletteEntries[static_cast<std::size_t>(i)];
-    FPaletteColumns[static_cast<std::size_t>(i)] = i;
-    FPaletteColumns[static_cast<std::size_t>(FColors + i)] = e.Red;
-    FPaletteColumns[static_cast<std::size_t>(2 * FColors + i)] = e.Green;
-    FPaletteColumns[static_cast<std::size_t>(3 * FColors + i)] = e.Blue;
+    FBlocks[static_cast<std::size_t>(1 + i)] = i;
+    FBlocks[static_cast<std::size_t>(1 + FColors + i)] = e.Red;
+    FBlocks[static_cast<std::size_t>(1 + 2 * FColors + i)] = e.Green;
+    FBlocks[static_cast<std::size_t>(1 + 3 * FColors + i)] = e.Blue;
   }
 }
 
@@ -112,48 +113,50 @@ int TSlowColorLookup::NearestByScan(const TPalette& palette, int red, int green,
 // An entry whose nearest distance to a box exceeds some entry's farthest distance to it is
 // strictly farther than that entry at every colour of the box: it can neither win nor tie.
 // Every other entry stays a candidate, in index order, so a scan with a strict comparison
-// finds the lowest index among equally near entries. A cell's candidates are chosen among its
-// coarse cell's, which holds every entry that can be nearest anywhere in the coarse cell.
-//
-// A column block of n entries is n indices, then n reds, n greens and n blues.
-std::int32_t TSlowColorLookup::BuildCoarseCell(int coarse) {
-  constexpr int bits = 8 - kCoarseShift, mask = (1 << bits) - 1, side = 1 << kCoarseShift;
-  const TBox box{(coarse >> (2 * bits)) * side, ((coarse >> bits) & mask) * side, (coarse & mask) * side, side};
-  const int n = FColors;
-  const std::int32_t* all = FPaletteColumns.data();
-  const int limit = BoxDistances(all + n, all + 2 * n, all + 3 * n, n, box, FNear.data());
+// finds the lowest index among equally near entries.
+std::int32_t TSlowColorLookup::GroupBlock(int level, int red, int green, int blue) {
+  const int shift = kGroupShifts[level];
+  const auto cube = static_cast<std::size_t>(CellOf(red, green, blue, shift));
+  std::int32_t& known = FGroupStart[level][cube];
+  if (known >= 0) return known;
+
+  const std::int32_t parent = level == 0 ? 0 : GroupBlock(level - 1, red, green, blue);
+  const int side = 1 << shift, mask = ~(side - 1);
+  const TBox box{red & mask, green & mask, blue & mask, side};
+  const int n = FBlocks[static_cast<std::size_t>(parent)];
+  const std::int32_t* from = FBlocks.data() + parent + 1;
+  const int limit = BoxDistances(from + n, from + 2 * n, from + 3 * n, n, box, FNear.data());
   int count = 0;
   for (int i = 0; i < n; ++i) count += FNear[static_cast<std::size_t>(i)] <= limit;
 
-  const auto start = static_cast<std::int32_t>(FCoarse.size());
-  FCoarse.resize(FCoarse.size() + 1 + 4 * static_cast<std::size_t>(count));
-  std::int32_t* block = FCoarse.data() + start;
-  *block++ = count;
+  const auto start = static_cast<std::int32_t>(FBlocks.size());
+  FBlocks.resize(FBlocks.size() + 1 + 4 * static_cast<std::size_t>(count));
+  from = FBlocks.data() + parent + 1;  // the resize may have moved the blocks
+  std::int32_t* to = FBlocks.data() + start;
+  *to++ = count;
   for (int i = 0, k = 0; i < n; ++i) {
     if (FNear[static_cast<std::size_t>(i)] > limit) continue;
-    for (int column = 0; column < 4; ++column) block[column * count + k] = all[column * n + i];
+    for (int column = 0; column < 4; ++column) to[column * count + k] = from[column * n + i];
     ++k;
   }
-  FCoarseStart[static_cast<std::size_t>(coarse)] = start;
+  known = start;  // FGroupStart's tables never change size, so the reference still holds
   return start;
 }
 
 std::uint8_t TSlowColorLookup::BuildCell(int cell) {
   constexpr int bits = 8 - kCellShift, mask = (1 << bits) - 1, side = 1 << kCellShift;
   const int r = (cell >> (2 * bits)) * side, g = ((cell >> bits) & mask) * side, b = (cell & mask) * side;
-  const int coarse = CellOf(r, g, b, kCoarseShift);
-  std::int32_t coarseStart = FCoarseStart[static_cast<std::size_t>(coarse)];
-  if (coarseStart < 0) coarseStart = BuildCoarseCell(coarse);
-  const std::int32_t* block = FCoarse.data() + coarseStart;
+  const std::int32_t group = GroupBlock(static_cast<int>(std::size(kGroupShifts)) - 1, r, g, b);
+  const std::int32_t* block = FBlocks.data() + group;
   const int n = *block++;
 
   const int limit = BoxDistances(block + n, block + 2 * n, block + 3 * n, n, TBox{r, g, b, side}, FNear.data());
-  TCandidate found[256] = {};  // at least one entry always qualifies
+  TCandidate found[257] = {};  // at least one entry always qualifies; one spare for the last write
   int count = 0;
-  for (int k = 0; k < n; ++k) {
-    if (FNear[static_cast<std::size_t>(k)] > limit) continue;
-    found[count++] = {static_cast<std::uint8_t>(block[n + k]), static_cast<std::uint8_t>(block[2 * n + k]),
-                      static_cast<std::uint8_t>(block[3 * n + k]), static_cast<std::uint8_t>(block[k])};
+  for (int k = 0; k < n; ++k) {  // written without a branch: whether an entry qualifies is hard to predict
+    found[count] = {static_cast<std::uint8_t>(block[n + k]), static_cast<std::uint8_t>(block[2 * n + k]),
+                    static_cast<std::uint8_t>(block[3 * n + k]), static_cast<std::uint8_t>(block[k])};
+    count += FNear[static_cast<std::size_t>(k)] <= limit;
   }
   TCell& target = FCells[static_cast<std::size_t>(cell)];
   std::uint8_t& state = FState[static_cast<std::size_t>(cell)];

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <iterator>
+#include <memory>
 #include <cstdint>
 #include <vector>
 
@@ -130,10 +132,11 @@ class TSlowColorLookup final : public TColorLookup {
     TCandidate Entries[kInlineCandidates];
   };
   enum : std::uint8_t { kUnbuilt, kInline, kOverflow };
-  // Cells are cubes of 2^kCellShift colours a side, grouped in coarse cubes of
-  // 2^kCoarseShift a side whose candidates are found first.
+  // Cells are cubes of 2^kCellShift colours a side. Their candidates are chosen among those
+  // of the enclosing cube of each group size in turn, from the largest: every entry that can be
+  // nearest anywhere in a cube is among the candidates of that cube.
   static constexpr int kCellShift = 3;
-  static constexpr int kCoarseShift = 5;
+  static constexpr int kGroupShifts[] = {5};
   static constexpr int CellOf(int red, int green, int blue, int shift) {
     const int bits = 8 - shift;
     return ((red >> shift) << (2 * bits)) | ((green >> shift) << bits) | (blue >> shift);
@@ -143,16 +146,18 @@ class TSlowColorLookup final : public TColorLookup {
     return dr * dr + dg * dg + db * db;
   }
   std::uint8_t BuildCell(int cell);
-  std::int32_t BuildCoarseCell(int coarse);
+  // The block of candidates of the group cube of level `level` holding colour (r, g, b).
+  std::int32_t GroupBlock(int level, int red, int green, int blue);
   int Scan(std::size_t cell, int red, int green, int blue) const;
 
   TPalette FPaletteEntries;
   std::vector<std::uint8_t> FState;        // per cell: kUnbuilt, kInline or kOverflow
-  std::vector<TCell> FCells;
+  std::unique_ptr<TCell[]> FCells;         // written when a cell is built, not before
   std::vector<TCandidate> FOverflow;       // longer lists: a count (in Red, Green), then the entries
-  std::vector<std::int32_t> FCoarseStart;  // per coarse cell, -1 = not built yet
-  std::vector<std::int32_t> FCoarse;       // coarse candidates: a count, then a column block
-  std::vector<std::int32_t> FPaletteColumns;  // the palette as a column block
+  // Candidate blocks: a count n, then n indices, n reds, n greens and n blues. The block at 0
+  // is the whole palette.
+  std::vector<std::int32_t> FBlocks;
+  std::vector<std::int32_t> FGroupStart[std::size(kGroupShifts)];  // per cube, -1 = not built yet
   std::vector<std::int32_t> FNear;         // scratch: distances of one block's entries
 };
 
