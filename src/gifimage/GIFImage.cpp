@@ -135,14 +135,4 @@ int FindUsedColorIndex(const TGIFSubImage& frame, TColor color) {
   return -1;
 }
 
-void TGIFItem::Warning(TGIFSeverity severity, const std::string& message) const {
-  if (FGIFImage) FGIFImage->Warning(this, severity, message);
-}
-
-void TGIFItem::SaveToFile(const std::string& fileName) {
-  TFileStream stream(fileName);
-  SaveToStream(stream);
-  stream.Commit();
-}
-
 }  // namespace gifimage

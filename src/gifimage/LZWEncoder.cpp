@@ -6,20 +6,7 @@
 
 namespace gifimage {
 
-namespace {
-
-constexpr int MultiplicativeOrderOf2(int modulus) {
-  int order = 1;
-  for (long value = 2 % modulus; value != 1; value = value * 2 % modulus) ++order;
-  return order;
-}
-
-}  // namespace
-
-// A sequence from a slot other than 0 runs through the powers of 2 times that slot, a cycle
-// of the order of 2; from slot 0 it first goes to 8008 and then around that cycle.
-const int THashTable::kMaxProbes = MultiplicativeOrderOf2(THashTable::kSize) + 1;
-static_assert(MultiplicativeOrderOf2(THashTable::kSize) == 4004);
+static_assert(THashTable::kMaxProbes == 4005);
 
 void THashTable::Clear() { std::memset(HashTable.data(), 0xFF, sizeof HashTable); }
 
@@ -35,6 +22,8 @@ std::vector<int> InterlacedRowOrder(int height) {
 
 void TGIFEncoder::Compress(TStream& stream, int bitsPerPixel, int width, int height, bool interlace,
                            const std::uint8_t* data, int maxColor) {
+  // Pixels are bytes: a code size above 8 would only waste codes (and from 12 on leave none).
+  if (bitsPerPixel > 8) throw GIFException(msg::InvalidBitsPerPixel);
   MaxColor = maxColor;
   BitsPerPixel = static_cast<std::uint8_t>(bitsPerPixel < 2 ? 2 : bitsPerPixel);
   Stream = &stream;

@@ -12,15 +12,23 @@
 
 namespace gifimage {
 
+// The multiplicative order of 2 modulo an odd modulus.
+constexpr int OrderOf2(int modulus) {
+  int order = 1;
+  for (long value = 2 % modulus; value != 1; value = value * 2 % modulus) ++order;
+  return order;
+}
+
 // The string table: 8009 slots of key * 4096 + code, a key being prefix code * 256 + pixel.
 // A slot whose upper 20 bits are all ones is empty.
 class THashTable {
  public:
   static constexpr int kSize = 8009;
-  // From slot i the probe goes to 2i mod 8009 (and from 0 to 8008), so a probe sequence
-  // visits at most this many distinct slots; after that many probes every slot it can reach
-  // was seen.
-  static const int kMaxProbes;  // defined with a check of the figure in LZWEncoder.cpp
+  // From slot i the probe goes to 2i mod 8009 (and from 0 to 8008), so a sequence from any
+  // other slot runs through a cycle as long as the order of 2 modulo 8009, and one from slot 0
+  // reaches that cycle after one step. After kMaxProbes probes every slot that a sequence can
+  // reach was seen.
+  static constexpr int kMaxProbes = OrderOf2(kSize) + 1;
 
   THashTable() { Clear(); }
   void Clear();

@@ -107,47 +107,25 @@ void RunEngine(TEngine& engine, TLookup& lookup, const TBitmap& source, TBitmap&
   }
 }
 
+template <class TEngine, class TLookup>
+void RunNewEngine(TLookup& lookup, const TBitmap& source, TBitmap& result) {
+  TEngine engine(source.GetWidth(), lookup);
+  RunEngine(engine, lookup, source, result);
+}
+
 template <class TLookup>
 void Dither(TLookup& lookup, TDitherMode mode, const TBitmap& source, TBitmap& result) {
-  const int width = source.GetWidth();
   switch (mode) {
-    case dmFloydSteinberg: {
-      TFloydSteinbergDitherer engine(width, lookup);
-      RunEngine(engine, lookup, source, result);
-      return;
-    }
-    case dmStucki: {
-      TStuckiDitherer engine(width, lookup);
-      RunEngine(engine, lookup, source, result);
-      return;
-    }
-    case dmSierra: {
-      TSierraDitherer engine(width, lookup);
-      RunEngine(engine, lookup, source, result);
-      return;
-    }
-    case dmJaJuNI: {
-      TJaJuNiDitherer engine(width, lookup);
-      RunEngine(engine, lookup, source, result);
-      return;
-    }
-    case dmSteveArche: {
-      TSteveArcheDitherer engine(width, lookup);
-      RunEngine(engine, lookup, source, result);
-      return;
-    }
-    case dmBurkes: {
-      TBurkesDitherer engine(width, lookup);
-      RunEngine(engine, lookup, source, result);
-      return;
-    }
+    case dmFloydSteinberg: return RunNewEngine<TFloydSteinbergDitherer>(lookup, source, result);
+    case dmStucki: return RunNewEngine<TStuckiDitherer>(lookup, source, result);
+    case dmSierra: return RunNewEngine<TSierraDitherer>(lookup, source, result);
+    case dmJaJuNI: return RunNewEngine<TJaJuNiDitherer>(lookup, source, result);
+    case dmSteveArche: return RunNewEngine<TSteveArcheDitherer>(lookup, source, result);
+    case dmBurkes: return RunNewEngine<TBurkesDitherer>(lookup, source, result);
     case dmNearest:
-    default: {
-      TDitherEngine engine(width, lookup);
-      RunEngine(engine, lookup, source, result);
-      return;
-    }
+      break;
   }
+  RunNewEngine<TDitherEngine>(lookup, source, result);
 }
 
 }  // namespace
