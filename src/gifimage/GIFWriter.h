@@ -15,7 +15,7 @@ class TGIFWriter {
   // Writes what is left as a last, shorter sub-block. When an error is already passing, a
   // failure of that write is dropped so that the first error reaches the caller.
   ~TGIFWriter() {
-    if (!FOutputDirty) return;
+    if (FBufferCount == 1) return;
     try {
       Flush();
     } catch (...) {
@@ -25,14 +25,12 @@ class TGIFWriter {
   TGIFWriter& operator=(const TGIFWriter&) = delete;
 
   void WriteByte(std::uint8_t value) {
-    FOutputDirty = true;
     FBuffer[FBufferCount++] = value;
     if (FBufferCount == sizeof FBuffer) Flush();
   }
   int Write(const void* buffer, int count) {
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     for (int done = 0; done < count;) {
-      FOutputDirty = true;
       const int n = std::min<int>(count - done, static_cast<int>(sizeof FBuffer) - FBufferCount);
       std::memcpy(FBuffer + FBufferCount, bytes + done, static_cast<std::size_t>(n));
       FBufferCount += n;
@@ -43,7 +41,7 @@ class TGIFWriter {
   }
   // Writes the pending sub-block now; may throw the stream's error.
   void Finish() {
-    if (FOutputDirty) Flush();
+    if (FBufferCount > 1) Flush();
   }
 
  private:
@@ -51,14 +49,12 @@ class TGIFWriter {
     FBuffer[0] = static_cast<std::uint8_t>(FBufferCount - 1);
     const int count = FBufferCount;
     FBufferCount = 1;
-    FOutputDirty = false;
     FStream.Write(FBuffer, static_cast<std::size_t>(count));
   }
 
   TStream& FStream;
   std::uint8_t FBuffer[256];  // byte 0 is the length of the sub-block
-  int FBufferCount = 1;
-  bool FOutputDirty = false;
+  int FBufferCount = 1;  // bytes are pending while this is above 1
 };
 
 }  // namespace gifimage

@@ -98,7 +98,7 @@ void TLZWEncoder::Clear(TTable& table) {
 }
 
 // rows yields (pointer, count) runs of pixels in the order they are stored.
-template <class TTable, class TRows>
+template <bool CheckColours, class TTable, class TRows>
 void TLZWEncoder::CompressRows(TTable& table, const TRows& rows) {
   // The string being matched and the next free code live in locals between codes; the
   // members are brought up to date before Output and Clear, which read them.
@@ -109,13 +109,13 @@ void TLZWEncoder::CompressRows(TTable& table, const TRows& rows) {
   int freeEntry = FreeEntry;
   rows([&](const std::uint8_t* p, const std::uint8_t* end) {
     if (first && p < end) {
-      if (*p >= maxColor) throw GIFException(msg::ColorNotInTable);
+      if (CheckColours && *p >= maxColor) throw GIFException(msg::ColorNotInTable);
       prefix = *p++;
       first = false;
     }
     for (; p < end; ++p) {
       const int c = *p;
-      if (c >= maxColor) throw GIFException(msg::ColorNotInTable);
+      if (CheckColours && c >= maxColor) throw GIFException(msg::ColorNotInTable);
       const auto key = (static_cast<std::uint32_t>(prefix) << 8) | static_cast<std::uint32_t>(c);
       int freeSlot;
       const int code = table.Find(key, freeSlot);
@@ -160,12 +160,17 @@ void TLZWEncoder::DoCompress() {
       run(row, row + Width);
     }
   };
+  // With a full table every byte is a colour of it, and the per-pixel check can go.
   if (BitsPerPixel >= 7 && !FReferenceTable) {
     TFastHashTable table;
-    CompressRows(table, rows);
+    if (MaxColor >= 256) {
+      CompressRows<false>(table, rows);
+    } else {
+      CompressRows<true>(table, rows);
+    }
   } else {
     THashTable table;
-    CompressRows(table, rows);
+    CompressRows<true>(table, rows);
   }
   Output(EOFCode);
 }

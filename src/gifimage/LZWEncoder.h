@@ -159,7 +159,7 @@ class TLZWEncoder final : public TGIFEncoder {
   void Output(int code);
   template <class TTable>
   void Clear(TTable& table);
-  template <class TTable, class TRows>
+  template <bool CheckColours, class TTable, class TRows>
   void CompressRows(TTable& table, const TRows& rows);
 
   int Prefix = 0;
