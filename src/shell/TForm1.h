@@ -1,13 +1,168 @@
 #pragma once
 
-#include <QMainWindow>
+#include "ui_TForm1.h"
 
-// The program's single main window. For now only the frame: the controls, the
-// conversion state and the player are added as the subsystems arrive.
+#include <QMainWindow>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "ActivityLog.h"
+#include "ConversionState.h"
+#include "Prompts.h"
+
+namespace shell { class TErrorReporter; }
+class TAboutForm;
+class TLogForm;
+
+// What the open dialog remembers between uses: the folder it starts in, its filter
+// ("Description|patterns|..."), and the files chosen last.
+struct TOpenDialogState
+{
+    QString InitialDir;
+    QString Filter;
+    QStringList Files;
+};
+
+class QLabel;
+
+// The program's single main window. It owns the controls generated from TForm1.ui
+// (object names as the window's layout gives them), the timers and, as the
+// subsystems arrive, the conversion state and the player.
+//
+// The handlers below are named control plus event. Each is connected once, in the
+// constructor, to its control, menu item or timer; those that have no behaviour yet
+// are empty and get their bodies from the subsystems that own them.
 class TForm1 : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    explicit TForm1(QWidget *parent = nullptr);
+    // prompts and opener are the program's dialogs and URL opener (scripted ones in
+    // tests); they must outlive the window. The window installs itself as the handler
+    // of core::ReportError for its lifetime, before anything in it can fail.
+    TForm1(core::IPrompts &prompts, core::IUrlOpener &opener, QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    core::ConversionState State;
+    core::TActivityLog ActivityLog;
+    TOpenDialogState dlgopen;
+    core::IPrompts &Prompts;
+    core::IUrlOpener &Opener;
+
+    // Sends the error report (the log lines) by mail; false with the reason when
+    // connecting or sending failed. The program's default talks SMTP to the maker's server.
+    std::function<bool(const QStringList &body, QString &error)> SendReport;
+    // Offers to install the decoders a video was missing; empty until the media layer
+    // can say what is missing.
+    std::function<void()> StartDecoderInstaller;
+    // The log window and the about box, created after the main window (see main.cpp).
+    void SetForms(TLogForm *logForm, TAboutForm *aboutForm);
+
+    // The controls, by their designed names (ui.OpenButton, ui.bsSkinSpinEdit1, ...).
+    Ui::TForm1 ui;
+
+    // Status bar panels 0..4: start, end, current position, progress (ProgressBar1
+    // lies over it), status text.
+    static constexpr int StatusPanelCount = 5;
+    QLabel *StatusPanel(int index) const;
+    void SetStatusText(int index, const QString &text);
+
+    // Position display and clip watch: every 50 ms, always running.
+    QTimer Timer3;
+    // Pause between positioning the player at the clip start and playing: 500 ms,
+    // one shot, armed per conversion.
+    QTimer DelayTimer;
+    // Frame capture: one tick per frame, 100 ms until the frame rate sets it; off
+    // except while capturing.
+    QTimer Timer1;
+
+    // Enables or disables, together, the controls a running conversion must lock:
+    // the position bar, the transport buttons, "Open Video" and the settings tabs.
+    // The menus, "Convert to GIF" and "Stop Process" are never touched.
+    void EnableControls(bool val);
+
+    // Window lifecycle, defined in TForm1Lifecycle.cpp. FormCreate runs at the end of
+    // the constructor, FormShow when the window is first shown, FormCloseQuery on
+    // every close request (the close is always accepted).
+    void FormCreate();
+    void FormShow();
+    void FormCloseQuery();
+    void SaveSettings();
+
+    // Handlers of the commands.
+    void OpenButtonClick();
+    void StartConvertButtonClick();
+    void StopConvertButtonClick();
+    void resetbuttonClick();
+    void Exit1Click();
+    void GIFViewer1Click();
+    void ActivityLog1Click();
+    void OnlineGuide1Click();
+    void Support1Click();
+    void HomePage1Click();
+    void About1Click();
+
+    // Transport and trimming.
+    void PlayButtonClick();
+    void PauseButtonClick();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void Button5Click();
+    void trimleftbuttonClick();
+    void trimrightbuttonClick();
+    void playtrimmedbuttonClick();
+    void TrackBar2Change();
+    // Every key pressed in a time picker (Qt::Key value); the handler acts on Enter.
+    void TimeStartKeyPress(int key);
+    void TimeEndKeyPress(int key);
+
+    // GIF settings.
+    void SpinEdit1Change();
+
+    // Crop fields: every change of the value.
+    void edLeftChange();
+    void edTopChange();
+    void edWidthChange();
+    void edHeightChange();
+
+    // Effects and text overlay. The check boxes report programmatic changes too, so
+    // the effects reset runs the greyscale handler when it unchecks the box.
+    void tbLightnessChange();
+    void tbSaturationChange();
+    void tbContrastChange();
+    void tbDarknessChange();
+    void cbGreyscaleClick();
+    void Button1Click();
+    void cbTextLogoClick();
+    void btFontClick();
+    void btTextLogoUpdateParamsClick();
+    void edTextLogoChange();
+    void edTextLogoLeftChange();
+    void edTextLogoTopChange();
+
+    // Timers.
+    void Timer3Timer();
+    void DelayTimerTimer();
+    void Timer1Timer();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    std::unique_ptr<shell::TErrorReporter> FErrorReporter;
+    TLogForm *FLogForm = nullptr;
+    TAboutForm *FAboutForm = nullptr;
+
+    void SetUpWindowFrame();
+    void SetUpStatusBar();
+    void SetUpIcons();
+    void SetUpTimers();
+    void ConnectHandlers();
+
+    bool FShownOnce = false;
 };

@@ -1,20 +1,77 @@
-#include "TForm1.h"
-
+// The program entry: the application object, the windows in their order, the event loop.
 #include <QApplication>
 
 #include <clocale>
+#include <exception>
+
+#include "Prompts.h"
+#include "QtPrompts.h"
+#include "TAboutForm.h"
+#include "TErrorForm.h"
+#include "TForm1.h"
+#include "TLogForm.h"
+#include "TProcForm.h"
+
+namespace {
+
+// A failure that no guard covers ends only the handler that failed: its text is shown in a
+// warning box and the program goes on. No exception reaches Qt's event loop.
+class TQuorvaneApplication final : public QApplication
+{
+public:
+    using QApplication::QApplication;
+    core::IPrompts *Prompts = nullptr;
+
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception &e) {
+            ShowFailure(QString::fromLocal8Bit(e.what()));
+        } catch (...) {
+            ShowFailure(QStringLiteral("Unknown error"));
+        }
+        return false;
+    }
+
+private:
+    void ShowFailure(const QString &text)
+    {
+        if (Prompts)
+            Prompts->Warning(text);
+    }
+};
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    TQuorvaneApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Quorvane"));
     QApplication::setOrganizationName(QStringLiteral("Zentiq"));
 
     // Numbers are written and parsed with "." whatever the user's locale. This must
     // come after QApplication: Qt sets the C locale from the environment when it starts.
     std::setlocale(LC_NUMERIC, "C");
 
-    TForm1 form;
-    form.show();
+    // The error dialog is needed before anything can fail, so it exists before the main
+    // window, although it counts as the fourth window.
+    TErrorForm ErrorForm;
+    shell::TQtPrompts prompts(ErrorForm);
+    shell::TQtUrlOpener opener;
+    app.Prompts = &prompts;
+
+    TForm1 Form1(prompts, opener);
+    // A report while the main window was being built has run the close path: end here.
+    if (Form1.State.ClosingDone)
+        return 0;
+    prompts.SetParent(&Form1);
+    TProcForm ProcForm;
+    TAboutForm AboutForm(opener);
+    TLogForm LogForm(Form1.ActivityLog);
+    Form1.SetForms(&LogForm, &AboutForm);
+
+    Form1.show();
     return app.exec();
 }
