@@ -1,5 +1,6 @@
 // Start-up, the remembered folder, the close path, the log window and the error report, with
 // scripted prompts, a recording URL opener and a real SMTP server on loopback.
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QPushButton>
@@ -22,6 +23,7 @@
 #include "TErrorForm.h"
 #include "TForm1.h"
 #include "TLogForm.h"
+#include "TProcForm.h"
 #include "TestDoubles.h"
 
 namespace {
@@ -251,5 +253,52 @@ TEST_F(ErrorReport, UnreachableServerHandsTheMailtoTextToTheMailProgram)
                                  "mailto:support@zentiq.example?subject=ERROR REPORT | Quorvane&body="
                                  " ;CODE LINE MARK:CLM_Img;  YOUR COMMENT (DETAILS):")});
     EXPECT_TRUE(form.ActivityLog.Lines().contains(QStringLiteral("LAST ERROR MESSAGE: ")));
+    EXPECT_TRUE(form.State.ClosingDone);
+}
+
+// A failure while the main window is being built still shows the error dialog and runs the
+// close path, so that the program can end without entering its event loop. The close path
+// cannot write the setting either, and says so in a second report.
+TEST(Startup, UnreadableSettingsAreReportedWhileTheWindowIsBuilt)
+{
+    const QString file = Settings().fileName();
+    QFile::remove(file);
+    ASSERT_TRUE(QDir().mkpath(file));  // a folder where the settings file should be
+    core::ScriptedPrompts prompts;
+    core::RecordingOpener opener;
+    prompts.ErrorAnswers.push_back(core::IPrompts::ErrorAnswer::DontSend);
+    {
+        TForm1 form(prompts, opener);
+        EXPECT_EQ(prompts.Texts(core::ScriptedPrompts::Kind::ErrorDialog),
+                  (QStringList{QStringLiteral("Could not read data from Registry images"),
+                               QStringLiteral("Error writing settings to Registry")}));
+        EXPECT_TRUE(form.State.ClosingDone);
+    }
+    QDir(file).removeRecursively();
+}
+
+// A report ends the program's event loop although the non-modal progress dialog is still
+// shown (the last window closing would not end it).
+TEST(Startup, ReportEndsTheEventLoopWhileTheProgressDialogIsShown)
+{
+    core::ScriptedPrompts prompts;
+    core::RecordingOpener opener;
+    TForm1 form(prompts, opener);
+    TProcForm progress;
+    form.show();
+    progress.show();
+    bool stuck = false;
+    QTimer::singleShot(0, &form, [] {
+        core::ReportError(QStringLiteral("Error setup FImage"), QStringLiteral("CLM_FImage"));
+    });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&stuck] {
+        stuck = true;
+        QCoreApplication::exit(1);
+    });
+    watchdog.start(5000);
+    QApplication::exec();
+    EXPECT_FALSE(stuck);
     EXPECT_TRUE(form.State.ClosingDone);
 }
