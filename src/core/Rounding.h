@@ -1,6 +1,6 @@
 // Float-to-integer conversion used everywhere in the program: nearest integer, ties to the
-// even neighbour (62.5 -> 62, 87.5 -> 88). std::round and qRound round ties away from zero
-// and must not be used for this.
+// even neighbour (62.5 -> 62, 87.5 -> 88). The usual library rounding breaks ties away from
+// zero and must not be used for this.
 #pragma once
 
 #include <stdexcept>
