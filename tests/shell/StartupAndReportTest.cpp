@@ -20,6 +20,7 @@
 #include "OpenFilter.h"
 #include "SmtpPeer.h"
 #include "SpecialPaths.h"
+#include "TAboutForm.h"
 #include "TErrorForm.h"
 #include "TForm1.h"
 #include "TLogForm.h"
@@ -301,4 +302,18 @@ TEST(Startup, ReportEndsTheEventLoopWhileTheProgressDialogIsShown)
     QApplication::exec();
     EXPECT_FALSE(stuck);
     EXPECT_TRUE(form.State.ClosingDone);
+}
+
+TEST(AboutBox, ShowsTheVersionAndOpensTheMakersPages)
+{
+    core::RecordingOpener opener;
+    TAboutForm about(opener);
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("About"));
+    EXPECT_EQ(about.ui.verlabel->text(), QStringLiteral("Version 1.5"));
+    EXPECT_EQ(about.ui.lblProduct->text(), QStringLiteral("Quorvane"));
+    EXPECT_TRUE(about.ui.lnkHome->text().contains(QStringLiteral("https://www.zentiq.example/quorvane/")));
+    emit about.ui.lnkHome->linkActivated(QStringLiteral("https://www.zentiq.example/quorvane/"));
+    emit about.ui.lnkSupport->linkActivated(QStringLiteral("https://www.zentiq.example/quorvane/support/"));
+    EXPECT_EQ(opener.Opened, (QStringList{QStringLiteral("https://www.zentiq.example/quorvane/"),
+                                          QStringLiteral("https://www.zentiq.example/quorvane/support/")}));
 }
