@@ -1,0 +1,505 @@
+#include "TVFMediaPlayer.h"
+
+#include "Rounding.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QPainter>
+#include <QtDebug>
+
+#include <gst/app/gstappsink.h>
+#include <gst/video/video.h>
+
+#include <cstring>
+#include <utility>
+
+namespace player {
+
+namespace {
+
+// playbin's GstPlayFlags value for rendering audio.
+constexpr guint kPlayFlagAudio = 1u << 1;
+
+QString TakeErrorText(GstMessage *message, bool warning)
+{
+  GError *error = nullptr;
+  gchar *debug = nullptr;
+  if (warning)
+    gst_message_parse_warning(message, &error, &debug);
+  else
+    gst_message_parse_error(message, &error, &debug);
+  const QString text = error ? QString::fromUtf8(error->message) : QString();
+  qWarning().noquote() << (warning ? "GStreamer warning from" : "GStreamer error from")
+                       << (GST_MESSAGE_SRC_NAME(message) ? GST_MESSAGE_SRC_NAME(message) : "?")
+                       << ":" << text << "|" << (debug ? debug : "");
+  if (error)
+    g_error_free(error);
+  g_free(debug);
+  return text;
+}
+
+}  // namespace
+
+// What the bus sync handler needs: the player to post to and the generation of the pipeline
+// the bus belongs to. Owned by the bus (freed by its destroy notify).
+struct TVFMediaPlayer::BusContext {
+  TVFMediaPlayer *player;
+  std::uint64_t generation;
+};
+
+TVFMediaPlayer::TVFMediaPlayer(QWidget *parent)
+    : QWidget(parent), effects_([this] { return FStatus == ST_PLAY; })
+{
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::NoFocus);
+  if (width() < 5 && height() < 5)
+    resize(40, 40);
+  if (!gst_is_initialized())
+    gst_init(nullptr, nullptr);
+}
+
+TVFMediaPlayer::~TVFMediaPlayer()
+{
+  Close();
+}
+
+void TVFMediaPlayer::RaiseError(const QString &text)
+{
+  if (OnError)
+    OnError(text);
+}
+
+bool TVFMediaPlayer::Play()
+{
+  if (!QFileInfo::exists(FilenameOrURL)) {
+    RaiseError(QStringLiteral("Can't find input file."));
+    return false;
+  }
+  const int evenWidth = width() / 2 * 2;
+  const int evenHeight = height() / 2 * 2;
+  if (evenWidth != width() || evenHeight != height())
+    resize(evenWidth, evenHeight);
+
+  if (FStatus == ST_PAUSE && pipeline_) {
+    gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
+    FStatus = ST_PLAY;
+    return false;
+  }
+  Stop();
+  Close();
+  Info_Read();
+  FStatus = ST_PLAY;
+  BuildGraph();
+  return true;
+}
+
+void TVFMediaPlayer::Pause()
+{
+  if (FStatus != ST_PLAY || !pipeline_)
+    return;
+  // Right after the start the pipeline may still be finishing its way to PLAYING; a pause
+  // that crosses that change can leave it stuck with no state change ever completing. Let
+  // the start settle first (a short, bounded wait on the UI thread).
+  gst_element_get_state(pipeline_.get(), nullptr, nullptr, 500 * GST_MSECOND);
+  if (gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+    RaiseError(QStringLiteral("Unable to pause playback."));
+    return;
+  }
+  FStatus = ST_PAUSE;
+}
+
+void TVFMediaPlayer::Stop()
+{
+  if (FStatus != ST_PLAY && FStatus != ST_PAUSE)
+    return;
+  FStatus = ST_FREE;
+  FreeGraph();
+  update();
+}
+
+void TVFMediaPlayer::Close()
+{
+  if (FStatus != ST_FREE)
+    Stop();
+  FreeGraph();
+}
+
+// UI thread. Builds playbin with our video sink bin and audio sink, attaches a fresh effects
+// stage and starts playing. Failing steps are reported and the build goes on.
+void TVFMediaPlayer::BuildGraph()
+{
+  {
+    // A grab before the first frame of this pipeline must not return the last file's picture.
+    std::lock_guard lock(frameMutex_);
+    slotFresh_ = false;
+  }
+  if (!FCurrentFrame.isNull())
+    FCurrentFrame.fill(Qt::black);
+  pendingSeekNs_.reset();
+  inFlightSeekNs_.reset();
+
+  pipeline_.reset(gst_element_factory_make("playbin", nullptr));
+  if (!pipeline_) {
+    RaiseError(QStringLiteral("Unable to create graph."));
+    return;
+  }
+  gst_object_ref_sink(pipeline_.get());
+
+  gchar *uri = gst_filename_to_uri(QFile::encodeName(FilenameOrURL).constData(), nullptr);
+  g_object_set(pipeline_.get(), "uri", uri, nullptr);
+  g_free(uri);
+
+  stage_ = std::make_unique<EffectsStage>();
+  effects_.AttachFilter(stage_.get());
+
+  if (ElementPtr videoSink = MakeVideoSink())
+    g_object_set(pipeline_.get(), "video-sink", videoSink.get(), nullptr);  // playbin refs it
+  else
+    RaiseError(QStringLiteral("Unable to add video renderer"));
+
+  if (Audio_Play) {
+    if (ElementPtr audioSink = MakeAudioSink())
+      g_object_set(pipeline_.get(), "audio-sink", audioSink.get(), nullptr);
+    else
+      RaiseError(QStringLiteral("Unable to add audio renderers."));
+  } else {
+    guint flags = 0;
+    g_object_get(pipeline_.get(), "flags", &flags, nullptr);
+    g_object_set(pipeline_.get(), "flags", flags & ~kPlayFlagAudio, nullptr);
+  }
+
+  GstBus *bus = gst_element_get_bus(pipeline_.get());
+  gst_bus_set_sync_handler(bus, &TVFMediaPlayer::BusSyncHandler,
+                           new BusContext{this, generation_},
+                           [](gpointer data) { delete static_cast<BusContext *>(data); });
+  gst_object_unref(bus);
+
+  // The result is not checked: a failure also arrives as a bus error, which ends playback.
+  gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
+}
+
+// UI thread. Stops the streaming threads (set_state NULL returns only after they finished),
+// so nothing touches stage_ or this afterwards; bumps the generation so queued messages of
+// this pipeline are dropped.
+void TVFMediaPlayer::FreeGraph()
+{
+  ++generation_;
+  pendingSeekNs_.reset();
+  inFlightSeekNs_.reset();
+  if (pipeline_) {
+    gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+    GstBus *bus = gst_element_get_bus(pipeline_.get());
+    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+    gst_object_unref(bus);
+    pipeline_.reset();
+  }
+  effects_.DetachFilter();
+  stage_.reset();
+  update();
+}
+
+TVFMediaPlayer::ElementPtr TVFMediaPlayer::MakeVideoSink()
+{
+  GError *error = nullptr;
+  // videoflip turns tagged (phone) videos upright before the effects see them.
+  ElementPtr bin(gst_parse_bin_from_description(
+      "videoflip video-direction=auto ! videoconvert ! video/x-raw,format=BGRx ! "
+      "appsink name=framesink sync=true max-buffers=1 enable-last-sample=false",
+      TRUE, &error));
+  if (error) {
+    qWarning() << "Video sink bin:" << error->message;
+    g_error_free(error);
+  }
+  if (!bin)
+    return {};
+  gst_object_ref_sink(bin.get());
+  GstElement *sink = gst_bin_get_by_name(GST_BIN(bin.get()), "framesink");
+  if (!sink)
+    return {};
+  GstAppSinkCallbacks callbacks{};
+  callbacks.new_sample = [](GstAppSink *appsink, gpointer data) {
+    return OnNewSample(GST_ELEMENT(appsink), data);
+  };
+  callbacks.new_preroll = [](GstAppSink *appsink, gpointer data) {
+    return OnNewPreroll(GST_ELEMENT(appsink), data);
+  };
+  gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
+  gst_object_unref(sink);
+  return bin;
+}
+
+// The first real audio output that opens, else a fake sink that keeps real-time pace.
+TVFMediaPlayer::ElementPtr TVFMediaPlayer::MakeAudioSink()
+{
+  for (const char *factory : {"pulsesink", "alsasink"}) {
+    ElementPtr sink(gst_element_factory_make(factory, nullptr));
+    if (!sink)
+      continue;
+    gst_object_ref_sink(sink.get());
+    const bool opened =
+        gst_element_set_state(sink.get(), GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+    gst_element_set_state(sink.get(), GST_STATE_NULL);
+    if (opened)
+      return sink;
+  }
+  ElementPtr fake(gst_element_factory_make("fakesink", nullptr));
+  if (fake) {
+    gst_object_ref_sink(fake.get());
+    g_object_set(fake.get(), "sync", TRUE, nullptr);
+  }
+  return fake;
+}
+
+// Streaming thread (or the thread posting to the bus). Hands the message to the UI thread
+// without taking an extra reference: returning GST_BUS_DROP makes it ours to release.
+GstBusSyncReply TVFMediaPlayer::BusSyncHandler(GstBus *, GstMessage *message, gpointer data)
+{
+  const auto *context = static_cast<const BusContext *>(data);
+  bool wanted = false;
+  switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_EOS:
+    case GST_MESSAGE_ERROR:
+    case GST_MESSAGE_WARNING:
+    case GST_MESSAGE_ASYNC_DONE:
+      wanted = true;
+      break;
+    case GST_MESSAGE_STATE_CHANGED:
+      wanted = GST_IS_PIPELINE(GST_MESSAGE_SRC(message));
+      break;
+    default:
+      break;
+  }
+  if (!wanted) {
+    gst_message_unref(message);
+    return GST_BUS_DROP;
+  }
+  std::shared_ptr<GstMessage> owned(message, gst_message_unref);
+  TVFMediaPlayer *player = context->player;
+  const std::uint64_t generation = context->generation;
+  QMetaObject::invokeMethod(
+      player, [player, generation, owned] { player->HandleBusMessage(generation, owned.get()); },
+      Qt::QueuedConnection);
+  return GST_BUS_DROP;
+}
+
+void TVFMediaPlayer::HandleBusMessage(std::uint64_t generation, GstMessage *message)
+{
+  if (generation != generation_ || !pipeline_)
+    return;  // from a pipeline already torn down
+  switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_EOS:
+      EndPlayback();
+      break;
+    case GST_MESSAGE_ERROR: {
+      // Logged always; reported once, for the error that ends playback (the elements
+      // downstream of a failure usually add "Internal data stream error" after it).
+      const QString text = TakeErrorText(message, false);
+      if (FStatus != ST_FREE)
+        RaiseError(text);
+      // Nothing would ever move again: end playback so callers waiting on the status or
+      // the position go on.
+      EndPlayback();
+      break;
+    }
+    case GST_MESSAGE_WARNING:
+      TakeErrorText(message, true);
+      break;
+    case GST_MESSAGE_STATE_CHANGED: {
+      // A paused -> playing change that was still going when the seek came posts no
+      // async-done of its own: its final state change is the moment to send.
+      GstState pending = GST_STATE_VOID_PENDING;
+      gst_message_parse_state_changed(message, nullptr, nullptr, &pending);
+      if (pending == GST_STATE_VOID_PENDING)
+        SendPendingSeek();
+      break;
+    }
+    case GST_MESSAGE_ASYNC_DONE:
+      // The pipeline has settled (unless a newer change is still going): its own position
+      // is valid again.
+      if (gst_element_get_state(pipeline_.get(), nullptr, nullptr, 0) != GST_STATE_CHANGE_ASYNC)
+        inFlightSeekNs_.reset();
+      SendPendingSeek();
+      break;
+    default:
+      break;
+  }
+}
+
+// End of the stream (or a fatal error): stop, status ST_FREE, OnStop once. The pipeline is
+// kept (paused, still seekable) until Close or the next Play.
+void TVFMediaPlayer::EndPlayback()
+{
+  if (FStatus == ST_FREE)
+    return;
+  gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED);
+  FStatus = ST_FREE;
+  pendingSeekNs_.reset();
+  inFlightSeekNs_.reset();
+  update();
+  if (OnStop)
+    OnStop();
+}
+
+// UI thread. The message that calls this may be older than a state change started since
+// (a pause right after the start), so the pipeline is asked again before sending.
+void TVFMediaPlayer::SendPendingSeek()
+{
+  if (!pendingSeekNs_)
+    return;
+  if (gst_element_get_state(pipeline_.get(), nullptr, nullptr, 0) == GST_STATE_CHANGE_ASYNC)
+    return;
+  const std::int64_t target = *pendingSeekNs_;
+  pendingSeekNs_.reset();
+  SendSeek(target);
+}
+
+bool TVFMediaPlayer::SendSeek(std::int64_t positionNs)
+{
+  const bool sent = gst_element_seek_simple(
+      pipeline_.get(), GST_FORMAT_TIME,
+      static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), positionNs);
+  if (sent)
+    inFlightSeekNs_ = positionNs;
+  return sent;
+}
+
+int TVFMediaPlayer::Position_Get_Time()
+{
+  if (FStatus == ST_FREE || !pipeline_)
+    return 0;
+  // While a seek is kept or still flushing, the pipeline cannot answer (or answers from
+  // before the seek): the target is the position.
+  if (pendingSeekNs_)
+    return static_cast<int>(*pendingSeekNs_ / GST_MSECOND);
+  if (inFlightSeekNs_)
+    return static_cast<int>(*inFlightSeekNs_ / GST_MSECOND);
+  gint64 positionNs = 0;
+  if (!gst_element_query_position(pipeline_.get(), GST_FORMAT_TIME, &positionNs))
+    return 0;
+  try {
+    return core::RoundHalfEven(static_cast<double>(positionNs) / GST_MSECOND);
+  } catch (const core::NumberError &) {
+    return 0;
+  }
+}
+
+bool TVFMediaPlayer::Position_Set_Time(int Position)
+{
+  if (!pipeline_)
+    return false;
+  return SeekOrKeep(static_cast<std::int64_t>(Position) * GST_MSECOND);
+}
+
+bool TVFMediaPlayer::SeekOrKeep(std::int64_t targetNs)
+{
+  // A seek sent during a state change is refused and lost: keep it for async-done.
+  if (gst_element_get_state(pipeline_.get(), nullptr, nullptr, 0) == GST_STATE_CHANGE_ASYNC) {
+    pendingSeekNs_ = targetNs;
+    return true;
+  }
+  pendingSeekNs_.reset();
+  return SendSeek(targetNs);
+}
+
+const QImage &TVFMediaPlayer::Frame_GetCurrent()
+{
+  std::lock_guard lock(frameMutex_);
+  if (!slotFresh_ || slot_.isNull())
+    return FCurrentFrame;
+  if (FCurrentFrame.size() != slot_.size() || FCurrentFrame.format() != slot_.format())
+    FCurrentFrame = QImage(slot_.size(), slot_.format());
+  // Deep copy into our own object, so the streaming thread never shares memory with it.
+  const qsizetype rowBytes = static_cast<qsizetype>(slot_.width()) * 4;
+  for (int y = 0; y < slot_.height(); ++y)
+    std::memcpy(FCurrentFrame.scanLine(y), slot_.constScanLine(y), static_cast<size_t>(rowBytes));
+  return FCurrentFrame;
+}
+
+void TVFMediaPlayer::paintEvent(QPaintEvent *)
+{
+  QPainter painter(this);
+  QImage frame;
+  if (FStatus != ST_FREE) {
+    std::lock_guard lock(frameMutex_);
+    if (slotFresh_)
+      frame = slot_;  // shares the pixels; the streaming thread detaches if it writes them
+  }
+  PaintFrame(painter, frame, size(), Display, Background_Color);
+}
+
+GstFlowReturn TVFMediaPlayer::OnNewSample(GstElement *sink, gpointer data)
+{
+  GstSample *sample = gst_app_sink_pull_sample(GST_APP_SINK(sink));
+  if (!sample)
+    return GST_FLOW_EOS;
+  static_cast<TVFMediaPlayer *>(data)->OnNewFrame(sample);
+  gst_sample_unref(sample);
+  return GST_FLOW_OK;
+}
+
+GstFlowReturn TVFMediaPlayer::OnNewPreroll(GstElement *sink, gpointer data)
+{
+  GstSample *sample = gst_app_sink_pull_preroll(GST_APP_SINK(sink));
+  if (!sample)
+    return GST_FLOW_EOS;
+  static_cast<TVFMediaPlayer *>(data)->OnNewFrame(sample);
+  gst_sample_unref(sample);
+  return GST_FLOW_OK;
+}
+
+// Streaming thread: copy the BGRx rows (respecting the stride) into work_, apply the effects
+// outside the lock, then swap work_ into the slot under frameMutex_ and post one repaint.
+void TVFMediaPlayer::OnNewFrame(GstSample *sample)
+{
+  GstVideoInfo info;
+  GstBuffer *buffer = gst_sample_get_buffer(sample);
+  GstCaps *caps = gst_sample_get_caps(sample);
+  if (!buffer || !caps || !gst_video_info_from_caps(&info, caps))
+    return;
+  GstVideoFrame frame;
+  if (!gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ))
+    return;
+  const int width = GST_VIDEO_FRAME_WIDTH(&frame);
+  const int height = GST_VIDEO_FRAME_HEIGHT(&frame);
+  const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
+  const auto *pixels = static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
+  if (work_.width() != width || work_.height() != height)
+    work_ = QImage(width, height, QImage::Format_RGB32);
+  if (!work_.isNull()) {
+    const size_t rowBytes = static_cast<size_t>(width) * 4;
+    for (int y = 0; y < height; ++y)
+      std::memcpy(work_.scanLine(y), pixels + static_cast<qsizetype>(y) * stride, rowBytes);
+  }
+  gst_video_frame_unmap(&frame);
+  if (work_.isNull())
+    return;
+
+  std::int64_t positionMs = 0;
+  const GstClockTime pts = GST_BUFFER_PTS(buffer);
+  if (const GstSegment *segment = gst_sample_get_segment(sample); GST_CLOCK_TIME_IS_VALID(pts)) {
+    const guint64 streamTime =
+        segment ? gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts) : pts;
+    if (GST_CLOCK_TIME_IS_VALID(streamTime))
+      positionMs = static_cast<std::int64_t>(streamTime / GST_MSECOND);
+  }
+  if (stage_)
+    stage_->Apply(work_, positionMs);
+
+  {
+    std::lock_guard lock(frameMutex_);
+    std::swap(work_, slot_);
+    slotFresh_ = true;
+  }
+  if (!repaintPosted_.exchange(true)) {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          repaintPosted_ = false;
+          update();
+        },
+        Qt::QueuedConnection);
+  }
+}
+
+}  // namespace player
