@@ -83,6 +83,16 @@ CVFEffect *VideoEffects::FindMutable(int ID)
   return const_cast<CVFEffect *>(std::as_const(*this).Find(ID));
 }
 
+void VideoEffects::StoreAndSend(CVFEffect *existing, const CVFEffect &fresh)
+{
+  if (existing == nullptr) {
+    items_.push_back(fresh);
+    Send(items_.back(), true);
+  } else {
+    Send(*existing, false);
+  }
+}
+
 void VideoEffects::Send(const CVFEffect &effect, bool appended)
 {
   if (filter_ == nullptr || !isPlaying_ || !isPlaying_())
@@ -113,12 +123,7 @@ void VideoEffects::Video_Effect_Ex(int ID, int StartTime, int StopTime, bool Ena
     effect.pAmountI = core::RoundHalfEven(Amount);
     effect.pAmountD = Amount;
     ApplyAdditionalParams(effect, AdditionalParams);
-    if (existing == nullptr) {
-      items_.push_back(fresh);
-      Send(items_.back(), true);
-    } else {
-      Send(*existing, false);
-    }
+    StoreAndSend(existing, fresh);
   } catch (...) {
   }
 }
@@ -151,12 +156,7 @@ void VideoEffects::Video_Effects_Text_Logo_Plus(int ID, int StartTime, int StopT
     logo.font_strikeout = StrikeOut;
     logo.font_color = static_cast<std::uint32_t>(FontColor);
     logo.bg_color = 0xFFFFFF;
-    if (existing == nullptr) {
-      items_.push_back(fresh);
-      Send(items_.back(), true);
-    } else {
-      Send(*existing, false);
-    }
+    StoreAndSend(existing, fresh);
   } catch (...) {
   }
 }

@@ -237,6 +237,9 @@ class VideoEffects {
   // Sends a descriptor that already existed (UpdateEffect) or was just appended (AddEffect)
   // when playing with a filter attached.
   void Send(const CVFEffect &effect, bool appended);
+  // Appends fresh when there was no descriptor with its ID (existing is null), then sends
+  // the stored descriptor.
+  void StoreAndSend(CVFEffect *existing, const CVFEffect &fresh);
 
   PlayingQuery isPlaying_;
   IEffectsFilter *filter_ = nullptr;  // not owned
