@@ -252,6 +252,13 @@ void TVFVideoInfoMP::ReadInfo()
   }
 }
 
+void TVFVideoInfoMP::Fail(const QString &text)
+{
+  FVideoMajorType = QStringLiteral("ERROR");
+  Status = TMediaProbeStatus::Error;
+  ErrorText = text;
+}
+
 void TVFVideoInfoMP::Probe()
 {
   const QFileInfo file(FFilename);
@@ -265,9 +272,7 @@ void TVFVideoInfoMP::Probe()
     FFileFormat = format;
 
   if (!EnsureGstreamer()) {
-    FVideoMajorType = QStringLiteral("ERROR");
-    Status = TMediaProbeStatus::Error;
-    ErrorText = QStringLiteral("GStreamer could not be initialised");
+    Fail(QStringLiteral("GStreamer could not be initialised"));
     return;
   }
 
@@ -275,9 +280,7 @@ void TVFVideoInfoMP::Probe()
   const CharPtr uri(gst_filename_to_uri(QFile::encodeName(file.absoluteFilePath()).constData(), &raw));
   ErrorPtr uriError(raw);
   if (!uri) {
-    FVideoMajorType = QStringLiteral("ERROR");
-    Status = TMediaProbeStatus::Error;
-    ErrorText = uriError ? QString::fromUtf8(uriError->message) : QString();
+    Fail(uriError ? QString::fromUtf8(uriError->message) : QString());
     return;
   }
 
@@ -285,9 +288,7 @@ void TVFVideoInfoMP::Probe()
   const DiscovererPtr discoverer(gst_discoverer_new(kDiscoverTimeout, &raw));
   ErrorPtr createError(raw);
   if (!discoverer) {
-    FVideoMajorType = QStringLiteral("ERROR");
-    Status = TMediaProbeStatus::Error;
-    ErrorText = createError ? QString::fromUtf8(createError->message) : QString();
+    Fail(createError ? QString::fromUtf8(createError->message) : QString());
     return;
   }
 
@@ -297,8 +298,7 @@ void TVFVideoInfoMP::Probe()
   if (error)
     ErrorText = QString::fromUtf8(error->message);
   if (!info) {
-    FVideoMajorType = QStringLiteral("ERROR");
-    Status = TMediaProbeStatus::Error;
+    Fail(ErrorText);
     return;
   }
 

@@ -92,6 +92,8 @@ class TVFVideoInfoMP {
  private:
   void Clear();
   void Probe();
+  // Marks the read as failed before the discoverer could say anything about the file.
+  void Fail(const QString &text);
 };
 
 // The player's reader: reads a file once and again only when its name or size changed.
