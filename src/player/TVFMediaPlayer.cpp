@@ -5,12 +5,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QtDebug>
 
 #include <gst/app/gstappsink.h>
+#include <gst/pbutils/pbutils.h>
 #include <gst/video/video.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <utility>
 
@@ -18,8 +22,60 @@ namespace player {
 
 namespace {
 
-// playbin's GstPlayFlags value for rendering audio.
+// playbin's GstPlayFlags values for rendering video and audio.
+constexpr guint kPlayFlagVideo = 1u << 0;
 constexpr guint kPlayFlagAudio = 1u << 1;
+
+// Format texts (from the file's extension) of containers whose streams the information
+// reader may not list but that carry video, and of audio-only formats.
+bool IsVideoFormatText(const QString &format)
+{
+  return format == QLatin1String("VOB") || format == QLatin1String("MPG") ||
+         format == QLatin1String("MPEG") || format == QLatin1String("MPEG 1/2");
+}
+
+bool IsAudioFormatText(const QString &format)
+{
+  static const char *const kFormats[] = {"MP3", "MP2", "WMA", "WAV", "OGG", "AAC", "M4A"};
+  for (const char *known : kFormats)
+    if (format == QLatin1String(known))
+      return true;
+  return false;
+}
+
+bool IsDefaultAudioDevice(const QString &name)
+{
+  return name.isEmpty() || name == QLatin1String(kDefaultAudioDevice);
+}
+
+// The sound outputs GStreamer's device monitor finds now, by display name. Empty when it
+// finds none (a headless machine).
+std::vector<std::pair<QString, GstDevice *>> AudioSinkDevices()
+{
+  std::vector<std::pair<QString, GstDevice *>> devices;
+  GstDeviceMonitor *monitor = gst_device_monitor_new();
+  gst_device_monitor_add_filter(monitor, "Audio/Sink", nullptr);
+  if (gst_device_monitor_start(monitor)) {
+    GList *list = gst_device_monitor_get_devices(monitor);
+    for (GList *item = list; item; item = item->next) {
+      auto *device = GST_DEVICE(item->data);  // the list's reference moves to the result
+      gchar *name = gst_device_get_display_name(device);
+      devices.emplace_back(QString::fromUtf8(name ? name : ""), device);
+      g_free(name);
+    }
+    g_list_free(list);
+    gst_device_monitor_stop(monitor);
+  }
+  gst_object_unref(monitor);
+  return devices;
+}
+
+void ReleaseDevices(std::vector<std::pair<QString, GstDevice *>> &devices)
+{
+  for (auto &entry : devices)
+    gst_object_unref(entry.second);
+  devices.clear();
+}
 
 QString TakeErrorText(GstMessage *message, bool warning)
 {
@@ -55,8 +111,14 @@ TVFMediaPlayer::TVFMediaPlayer(QWidget *parent)
   setFocusPolicy(Qt::NoFocus);
   if (width() < 5 && height() < 5)
     resize(40, 40);
+  setMouseTracking(true);  // OnMouseMove also without a button held
   if (!gst_is_initialized())
     gst_init(nullptr, nullptr);
+  audioDevices_ << QString::fromLatin1(kDefaultAudioDevice);
+  auto devices = AudioSinkDevices();
+  for (const auto &entry : devices)
+    audioDevices_ << entry.first;
+  ReleaseDevices(devices);
 }
 
 TVFMediaPlayer::~TVFMediaPlayer()
@@ -82,7 +144,10 @@ bool TVFMediaPlayer::Play()
     resize(evenWidth, evenHeight);
 
   if (FStatus == ST_PAUSE && pipeline_) {
-    gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
+    if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+      RaiseError(QStringLiteral("Unable to play file, stream or DVD."));
+      return false;
+    }
     FStatus = ST_PLAY;
     return false;
   }
@@ -109,6 +174,17 @@ void TVFMediaPlayer::Pause()
   FStatus = ST_PAUSE;
 }
 
+void TVFMediaPlayer::Resume()
+{
+  if (FStatus != ST_PAUSE || !pipeline_)
+    return;
+  if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+    RaiseError(QStringLiteral("Unable to resume playback."));
+    return;
+  }
+  FStatus = ST_PLAY;
+}
+
 void TVFMediaPlayer::Stop()
 {
   if (FStatus != ST_PLAY && FStatus != ST_PAUSE)
@@ -133,11 +209,25 @@ void TVFMediaPlayer::BuildGraph()
     // A grab before the first frame of this pipeline must not return the last file's picture.
     std::lock_guard lock(frameMutex_);
     slotFresh_ = false;
+    stats_ = TFrameStats{};
   }
   if (!FCurrentFrame.isNull())
     FCurrentFrame.fill(Qt::black);
   pendingSeekNs_.reset();
+  pendingStopNs_.reset();
   inFlightSeekNs_.reset();
+  playWhenSettled_ = false;
+  missingPluginDetails_.clear();
+
+  // What to render, from the media information. When the reader could not tell (it failed
+  // or timed out), both paths are built and GStreamer decides.
+  const TVFVideoInfoMP &media = info_.Info();
+  const bool known = media.Status == TMediaProbeStatus::Ok;
+  FVideoAvailable =
+      !known || media.VideoStreamsCount() > 0 || IsVideoFormatText(media.FFileFormat);
+  FAudioAvailable = Audio_Play && Source_Mode != SM_DVD &&
+                    (!known || media.AudioStreamsCount() > 0 ||
+                     IsAudioFormatText(media.FFileFormat));
 
   pipeline_.reset(gst_element_factory_make("playbin", nullptr));
   if (!pipeline_) {
@@ -150,24 +240,30 @@ void TVFMediaPlayer::BuildGraph()
   g_object_set(pipeline_.get(), "uri", uri, nullptr);
   g_free(uri);
 
-  stage_ = std::make_unique<EffectsStage>();
-  effects_.AttachFilter(stage_.get());
+  if (FVideoAvailable && Video_Effects_Enabled) {
+    stage_ = std::make_unique<EffectsStage>();
+    effects_.AttachFilter(stage_.get());
+  }
 
+  // Our sink is set even without a video path, so playbin never picks a window of its own.
   if (ElementPtr videoSink = MakeVideoSink())
     g_object_set(pipeline_.get(), "video-sink", videoSink.get(), nullptr);  // playbin refs it
   else
     RaiseError(QStringLiteral("Unable to add video renderer"));
 
-  if (Audio_Play) {
+  if (FAudioAvailable) {
     if (ElementPtr audioSink = MakeAudioSink())
       g_object_set(pipeline_.get(), "audio-sink", audioSink.get(), nullptr);
     else
       RaiseError(QStringLiteral("Unable to add audio renderers."));
-  } else {
-    guint flags = 0;
-    g_object_get(pipeline_.get(), "flags", &flags, nullptr);
-    g_object_set(pipeline_.get(), "flags", flags & ~kPlayFlagAudio, nullptr);
   }
+  guint flags = 0;
+  g_object_get(pipeline_.get(), "flags", &flags, nullptr);
+  if (!FVideoAvailable)
+    flags &= ~kPlayFlagVideo;
+  if (!FAudioAvailable)
+    flags &= ~kPlayFlagAudio;
+  g_object_set(pipeline_.get(), "flags", flags, nullptr);
 
   GstBus *bus = gst_element_get_bus(pipeline_.get());
   gst_bus_set_sync_handler(bus, &TVFMediaPlayer::BusSyncHandler,
@@ -176,7 +272,16 @@ void TVFMediaPlayer::BuildGraph()
   gst_object_unref(bus);
 
   // The result is not checked: a failure also arrives as a bus error, which ends playback.
-  gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
+  if (Selection_Active) {
+    // Positions can be set only once the pipeline has prerolled: start paused, and at the
+    // first settled state seek to the selection and play (see SendPendingSeek).
+    pendingSeekNs_ = static_cast<std::int64_t>(Selection_Start) * GST_MSECOND;
+    pendingStopNs_ = static_cast<std::int64_t>(Selection_Stop) * GST_MSECOND;
+    playWhenSettled_ = true;
+    gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED);
+  } else {
+    gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
+  }
 }
 
 // UI thread. Stops the streaming threads (set_state NULL returns only after they finished),
@@ -186,7 +291,9 @@ void TVFMediaPlayer::FreeGraph()
 {
   ++generation_;
   pendingSeekNs_.reset();
+  pendingStopNs_.reset();
   inFlightSeekNs_.reset();
+  playWhenSettled_ = false;
   if (pipeline_) {
     gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
     GstBus *bus = gst_element_get_bus(pipeline_.get());
@@ -232,6 +339,24 @@ TVFMediaPlayer::ElementPtr TVFMediaPlayer::MakeVideoSink()
 // The first real audio output that opens, else a fake sink that keeps real-time pace.
 TVFMediaPlayer::ElementPtr TVFMediaPlayer::MakeAudioSink()
 {
+  if (!IsDefaultAudioDevice(Audio_Output_Device)) {
+    auto devices = AudioSinkDevices();
+    ElementPtr chosen;
+    for (const auto &entry : devices) {
+      if (entry.first == Audio_Output_Device) {
+        if (GstElement *element = gst_device_create_element(entry.second, nullptr)) {
+          chosen.reset(element);
+          gst_object_ref_sink(element);
+        }
+        break;
+      }
+    }
+    ReleaseDevices(devices);
+    if (chosen)
+      return chosen;
+    qWarning().noquote() << "Sound output" << Audio_Output_Device
+                         << "not found; using the default output";
+  }
   for (const char *factory : {"pulsesink", "alsasink"}) {
     ElementPtr sink(gst_element_factory_make(factory, nullptr));
     if (!sink)
@@ -267,6 +392,9 @@ GstBusSyncReply TVFMediaPlayer::BusSyncHandler(GstBus *, GstMessage *message, gp
     case GST_MESSAGE_STATE_CHANGED:
       wanted = GST_IS_PIPELINE(GST_MESSAGE_SRC(message));
       break;
+    case GST_MESSAGE_ELEMENT:
+      wanted = gst_is_missing_plugin_message(message);
+      break;
     default:
       break;
   }
@@ -289,7 +417,10 @@ void TVFMediaPlayer::HandleBusMessage(std::uint64_t generation, GstMessage *mess
     return;  // from a pipeline already torn down
   switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_EOS:
-      EndPlayback();
+      if (Loop && FStatus == ST_PLAY)
+        Restart();
+      else
+        EndPlayback();
       break;
     case GST_MESSAGE_ERROR: {
       // Logged always; reported once, for the error that ends playback (the elements
@@ -305,6 +436,16 @@ void TVFMediaPlayer::HandleBusMessage(std::uint64_t generation, GstMessage *mess
     case GST_MESSAGE_WARNING:
       TakeErrorText(message, true);
       break;
+    case GST_MESSAGE_ELEMENT: {
+      // A decoder or demuxer is missing; playback may go on with the other streams.
+      gchar *detail = gst_missing_plugin_message_get_installer_detail(message);
+      gchar *description = gst_missing_plugin_message_get_description(message);
+      qWarning().noquote() << "Missing GStreamer plugin:" << (description ? description : "?");
+      missingPluginDetails_ << QString::fromUtf8(detail ? detail : "unknown");
+      g_free(detail);
+      g_free(description);
+      break;
+    }
     case GST_MESSAGE_STATE_CHANGED: {
       // A paused -> playing change that was still going when the seek came posts no
       // async-done of its own: its final state change is the moment to send.
@@ -335,7 +476,9 @@ void TVFMediaPlayer::EndPlayback()
   gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED);
   FStatus = ST_FREE;
   pendingSeekNs_.reset();
+  pendingStopNs_.reset();
   inFlightSeekNs_.reset();
+  playWhenSettled_ = false;
   update();
   if (OnStop)
     OnStop();
@@ -350,18 +493,35 @@ void TVFMediaPlayer::SendPendingSeek()
   if (gst_element_get_state(pipeline_.get(), nullptr, nullptr, 0) == GST_STATE_CHANGE_ASYNC)
     return;
   const std::int64_t target = *pendingSeekNs_;
+  const std::optional<std::int64_t> stop = pendingStopNs_;
   pendingSeekNs_.reset();
-  SendSeek(target);
+  pendingStopNs_.reset();
+  SendSeek(target, stop);
+  if (playWhenSettled_) {
+    playWhenSettled_ = false;
+    gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
+  }
 }
 
-bool TVFMediaPlayer::SendSeek(std::int64_t positionNs)
+bool TVFMediaPlayer::SendSeek(std::int64_t positionNs, std::optional<std::int64_t> stopNs)
 {
-  const bool sent = gst_element_seek_simple(
-      pipeline_.get(), GST_FORMAT_TIME,
-      static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), positionNs);
+  const bool sent = gst_element_seek(
+      pipeline_.get(), 1.0, GST_FORMAT_TIME,
+      static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+      GST_SEEK_TYPE_SET, positionNs, stopNs ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE,
+      stopNs ? *stopNs : static_cast<std::int64_t>(GST_CLOCK_TIME_NONE));
   if (sent)
     inFlightSeekNs_ = positionNs;
   return sent;
+}
+
+void TVFMediaPlayer::Restart()
+{
+  if (Selection_Active)
+    SendSeek(static_cast<std::int64_t>(Selection_Start) * GST_MSECOND,
+             static_cast<std::int64_t>(Selection_Stop) * GST_MSECOND);
+  else
+    SendSeek(0);
 }
 
 int TVFMediaPlayer::Position_Get_Time()
@@ -399,7 +559,14 @@ bool TVFMediaPlayer::SeekOrKeep(std::int64_t targetNs)
     return true;
   }
   pendingSeekNs_.reset();
+  pendingStopNs_.reset();
   return SendSeek(targetNs);
+}
+
+TFrameStats TVFMediaPlayer::FrameStats() const
+{
+  std::lock_guard lock(frameMutex_);
+  return stats_;
 }
 
 const QImage &TVFMediaPlayer::Frame_GetCurrent()
@@ -416,11 +583,111 @@ const QImage &TVFMediaPlayer::Frame_GetCurrent()
   return FCurrentFrame;
 }
 
+QString TVFMediaPlayer::Helpful_SecondsToTimeFormatted(int seconds)
+{
+  const int total = std::max(seconds, 0);
+  const int h = total / 3600;
+  const int m = (total - h * 3600) / 60;
+  const int s = total - h * 3600 - m * 60;
+  return QStringLiteral("%1:%2:%3")
+      .arg(h, 2, 10, QLatin1Char('0'))
+      .arg(m, 2, 10, QLatin1Char('0'))
+      .arg(s, 2, 10, QLatin1Char('0'));
+}
+
+void TVFMediaPlayer::SetScreen_Zoom_Ratio(int value)
+{
+  Display.Screen_Zoom_Ratio = value;
+  ApplyZoom();
+}
+
+void TVFMediaPlayer::SetScreen_Zoom_ShiftX(int value)
+{
+  Display.Screen_Zoom_ShiftX = value;
+  ApplyZoom();
+}
+
+void TVFMediaPlayer::SetScreen_Zoom_ShiftY(int value)
+{
+  Display.Screen_Zoom_ShiftY = value;
+  ApplyZoom();
+}
+
+void TVFMediaPlayer::ApplyZoom()
+{
+  if (FStatus != ST_FREE && pipeline_ && Display.Screen_Zoom_Ratio >= 1) {
+    QSize frameSize;
+    {
+      std::lock_guard lock(frameMutex_);
+      if (slotFresh_)
+        frameSize = slot_.size();
+    }
+    // Painting falls back to the whole picture; the caller learns the zoom did not apply.
+    if (!frameSize.isEmpty() &&
+        ZoomRectangle(frameSize, Display.Screen_Zoom_Ratio, Display.Screen_Zoom_ShiftX,
+                      Display.Screen_Zoom_ShiftY)
+            .isEmpty())
+      RaiseError(QStringLiteral("Can't zoom"));
+  }
+  update();
+}
+
+void TVFMediaPlayer::RaiseMouseButton(QMouseEvent *event, bool down)
+{
+  const auto &handler = down ? OnMouseDown : OnMouseUp;
+  if (!handler)
+    return;
+  TVFMouseButton button;
+  switch (event->button()) {
+    case Qt::LeftButton: button = MB_LEFT; break;
+    case Qt::RightButton: button = MB_RIGHT; break;
+    case Qt::MiddleButton: button = MB_MIDDLE; break;
+    case Qt::XButton1: button = MB_X1; break;
+    case Qt::XButton2: button = MB_X2; break;
+    default: return;
+  }
+  const Qt::KeyboardModifiers keys = event->modifiers();
+  const Qt::MouseButtons held = event->buttons();
+  const QPoint at = event->position().toPoint();
+  handler(button, at.x(), at.y(), keys.testFlag(Qt::ControlModifier),
+          keys.testFlag(Qt::ShiftModifier), keys.testFlag(Qt::AltModifier),
+          held.testFlag(Qt::LeftButton), held.testFlag(Qt::RightButton),
+          held.testFlag(Qt::MiddleButton));
+}
+
+void TVFMediaPlayer::mousePressEvent(QMouseEvent *event)
+{
+  RaiseMouseButton(event, true);
+}
+
+void TVFMediaPlayer::mouseReleaseEvent(QMouseEvent *event)
+{
+  RaiseMouseButton(event, false);
+}
+
+void TVFMediaPlayer::mouseDoubleClickEvent(QMouseEvent *event)
+{
+  if (event->button() != Qt::LeftButton) {
+    RaiseMouseButton(event, true);  // a quick second press of another button is a press
+    return;
+  }
+  if (OnMouseDoubleClick)
+    OnMouseDoubleClick();
+}
+
+void TVFMediaPlayer::mouseMoveEvent(QMouseEvent *event)
+{
+  if (OnMouseMove) {
+    const QPoint at = event->position().toPoint();
+    OnMouseMove(at.x(), at.y());
+  }
+}
+
 void TVFMediaPlayer::paintEvent(QPaintEvent *)
 {
   QPainter painter(this);
   QImage frame;
-  if (FStatus != ST_FREE) {
+  if (FStatus != ST_FREE && Screen_VideoRenderer != VR_NONE) {
     std::lock_guard lock(frameMutex_);
     if (slotFresh_)
       frame = slot_;  // shares the pixels; the streaming thread detaches if it writes them
@@ -433,7 +700,23 @@ GstFlowReturn TVFMediaPlayer::OnNewSample(GstElement *sink, gpointer data)
   GstSample *sample = gst_app_sink_pull_sample(GST_APP_SINK(sink));
   if (!sample)
     return GST_FLOW_EOS;
-  static_cast<TVFMediaPlayer *>(data)->OnNewFrame(sample);
+  // How late the sample came: the clock now against its running time plus the base time.
+  std::optional<std::int64_t> lateNs;
+  const GstBuffer *buffer = gst_sample_get_buffer(sample);
+  const GstSegment *segment = gst_sample_get_segment(sample);
+  if (GstClock *clock = gst_element_get_clock(sink)) {
+    if (buffer && segment && GST_BUFFER_PTS_IS_VALID(buffer)) {
+      const guint64 runningTime =
+          gst_segment_to_running_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+      if (GST_CLOCK_TIME_IS_VALID(runningTime)) {
+        const GstClockTime due = gst_element_get_base_time(sink) + runningTime;
+        lateNs = static_cast<std::int64_t>(gst_clock_get_time(clock)) -
+                 static_cast<std::int64_t>(due);
+      }
+    }
+    gst_object_unref(clock);
+  }
+  static_cast<TVFMediaPlayer *>(data)->OnNewFrame(sample, lateNs);
   gst_sample_unref(sample);
   return GST_FLOW_OK;
 }
@@ -443,15 +726,21 @@ GstFlowReturn TVFMediaPlayer::OnNewPreroll(GstElement *sink, gpointer data)
   GstSample *sample = gst_app_sink_pull_preroll(GST_APP_SINK(sink));
   if (!sample)
     return GST_FLOW_EOS;
-  static_cast<TVFMediaPlayer *>(data)->OnNewFrame(sample);
+  static_cast<TVFMediaPlayer *>(data)->OnNewFrame(sample, std::nullopt);
   gst_sample_unref(sample);
   return GST_FLOW_OK;
 }
 
 // Streaming thread: copy the BGRx rows (respecting the stride) into work_, apply the effects
 // outside the lock, then swap work_ into the slot under frameMutex_ and post one repaint.
-void TVFMediaPlayer::OnNewFrame(GstSample *sample)
+void TVFMediaPlayer::OnNewFrame(GstSample *sample, std::optional<std::int64_t> lateNs)
 {
+  using Clock = std::chrono::steady_clock;
+  const auto since = [](Clock::time_point from) {
+    return static_cast<std::int64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - from).count());
+  };
+  const Clock::time_point copyStart = Clock::now();
   GstVideoInfo info;
   GstBuffer *buffer = gst_sample_get_buffer(sample);
   GstCaps *caps = gst_sample_get_caps(sample);
@@ -483,13 +772,35 @@ void TVFMediaPlayer::OnNewFrame(GstSample *sample)
     if (GST_CLOCK_TIME_IS_VALID(streamTime))
       positionMs = static_cast<std::int64_t>(streamTime / GST_MSECOND);
   }
+  const std::int64_t copyNs = since(copyStart);
+
+  const Clock::time_point stageStart = Clock::now();
   if (stage_)
     stage_->Apply(work_, positionMs);
+  const std::int64_t stageNs = since(stageStart);
 
+  // A frame counts as late when it came more than one frame duration after its due time.
+  const std::int64_t frameNs =
+      GST_VIDEO_INFO_FPS_N(&info) > 0
+          ? static_cast<std::int64_t>(gst_util_uint64_scale(GST_SECOND, GST_VIDEO_INFO_FPS_D(&info),
+                                                            GST_VIDEO_INFO_FPS_N(&info)))
+          : static_cast<std::int64_t>(GST_SECOND / 30);
+  const Clock::time_point swapStart = Clock::now();
   {
     std::lock_guard lock(frameMutex_);
     std::swap(work_, slot_);
     slotFresh_ = true;
+    const std::int64_t handOverNs = copyNs + since(swapStart);
+    ++stats_.Frames;
+    if (lateNs) {
+      ++stats_.PlayingFrames;
+      if (*lateNs > frameNs)
+        ++stats_.LateFrames;
+    }
+    stats_.StageNs += stageNs;
+    stats_.StageMaxNs = std::max(stats_.StageMaxNs, stageNs);
+    stats_.HandOverNs += handOverNs;
+    stats_.HandOverMaxNs = std::max(stats_.HandOverMaxNs, handOverNs);
   }
   if (!repaintPosted_.exchange(true)) {
     QMetaObject::invokeMethod(

@@ -1,8 +1,7 @@
 #include "MediaInfo.h"
+#include "PlayerTestSupport.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -21,10 +20,7 @@ void PrintTo(TMediaProbeStatus status, std::ostream *os)
 
 namespace {
 
-QString Sample(const char *name)
-{
-  return QStringLiteral(QUORVANE_SAMPLES_DIR "/") + QString::fromLatin1(name);
-}
+using playertest::Sample;
 
 // Every sample is 90 frames at 30 per second. Files with audio may come out a little longer
 // than 3 s (encoder priming, the last audio packet), so they get a tolerance.
@@ -197,21 +193,10 @@ TEST(MediaInfoTest, UnknownExtensionKeepsThePreviousFormatText)
 TEST(MediaInfoMissingDecoderTest, DiscovererReportsMissingDecoder)
 {
   constexpr const char *kChildFlag = "QUORVANE_MEDIAINFO_CHILD";
-  if (qEnvironmentVariableIsEmpty(kChildFlag)) {
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QString::fromLatin1(kChildFlag), QStringLiteral("1"));
-    env.insert(QStringLiteral("GST_PLUGIN_FEATURE_RANK"),
-               QStringLiteral("avdec_h264:NONE,openh264dec:NONE,avdec_mpeg4:NONE"));
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=MediaInfoMissingDecoderTest.*")});
-    ASSERT_TRUE(child.waitForFinished(60000));
-    const QByteArray output = child.readAll();
-    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+  if (!playertest::IsChild(kChildFlag)) {
+    playertest::ExpectChildPasses(
+        kChildFlag, "MediaInfoMissingDecoderTest.*",
+        {QStringLiteral("GST_PLUGIN_FEATURE_RANK=avdec_h264:NONE,openh264dec:NONE,avdec_mpeg4:NONE")});
     return;
   }
 

@@ -1,4 +1,5 @@
 #include "TVFMediaPlayer.h"
+#include "PlayerTestSupport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -8,7 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QMouseEvent>
+
+#include <algorithm>
 #include <functional>
+#include <string>
 
 namespace {
 
@@ -17,37 +22,9 @@ using player::ST_PAUSE;
 using player::ST_PLAY;
 using player::TVFMediaPlayer;
 
-QString Sample(const char *name)
-{
-  return QStringLiteral(QUORVANE_SAMPLES_DIR "/") + QString::fromLatin1(name);
-}
-
-// Runs the UI event loop until the predicate holds or ms have passed.
-bool WaitUntil(const std::function<bool()> &predicate, int ms)
-{
-  QElapsedTimer timer;
-  timer.start();
-  while (!predicate()) {
-    if (timer.elapsed() > ms)
-      return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
-}
-
-// The frame index the sample videos draw as 16 black/white blocks along the top; -1 for a
-// picture too small to hold them.
-int FrameIndex(const QImage &frame)
-{
-  if (frame.width() < 256 || frame.height() < 16)
-    return -1;
-  int index = 0;
-  for (int k = 0; k < 16; ++k) {
-    const bool white = qGray(frame.pixel(16 * k + 8, 8)) > 128;
-    index = (index << 1) | (white ? 1 : 0);
-  }
-  return index;
-}
+using playertest::FrameIndex;
+using playertest::Sample;
+using playertest::WaitUntil;
 
 // A player with recorded events, playing nothing yet.
 struct PlayerFixture : ::testing::Test {
@@ -187,16 +164,28 @@ TEST_F(MediaPlayerTest, BusErrorEndsPlaybackAndNewPipelineLendsBlackFrame)
   EXPECT_EQ(player.Position_Get_Time(), 0);
 }
 
-// The effects stage runs on every delivered frame: with greyscale on, the bars come out grey.
-TEST_F(MediaPlayerTest, DeliveredFramesCarryTheEffects)
+// With effects enabled the stage runs on every delivered frame: with greyscale on, the
+// colour bars come out grey. Without, the same list leaves the frames in colour.
+TEST_F(MediaPlayerTest, DeliveredFramesCarryTheEffectsWhenEnabled)
 {
+  // Grey bars: every sample has R = G = B, and they differ (a black frame is not it).
+  const auto isGrey = [](const QImage &frame) {
+    QList<QRgb> samples;
+    for (int x = 20; x < 640; x += 80) {
+      const QRgb pixel = frame.pixel(x, 300);
+      if (qRed(pixel) != qGreen(pixel) || qGreen(pixel) != qBlue(pixel))
+        return false;
+      samples << pixel;
+    }
+    return std::any_of(samples.begin(), samples.end(), [&](QRgb p) { return p != samples[0]; });
+  };
   player.Effects().Video_Effect_Ex(1, 0, 0, true, player::ef_greyscale, 0, QString());
   PlayUntilFirstFrame("h264_640x480.mp4");
-  const QImage &frame = player.Frame_GetCurrent();
-  for (int x = 20; x < 640; x += 80) {
-    const QRgb pixel = frame.pixel(x, 300);
-    EXPECT_TRUE(qRed(pixel) == qGreen(pixel) && qGreen(pixel) == qBlue(pixel)) << "x " << x;
-  }
+  EXPECT_FALSE(isGrey(player.Frame_GetCurrent()));
+
+  player.Video_Effects_Enabled = true;
+  PlayUntilFirstFrame("h264_640x480.mp4");
+  ASSERT_TRUE(WaitUntil([&] { return isGrey(player.Frame_GetCurrent()); }, 3000));
   EXPECT_EQ(player.Effects().Items().size(), 1u);  // the list outlives the pipeline
 }
 
@@ -216,6 +205,219 @@ TEST_F(MediaPlayerTest, PaintsTheFrameLetterboxedOnTheBackground)
   player.Stop();
   const QImage stopped = player.grab().toImage();
   EXPECT_EQ(stopped.pixel(200, 200), qRgb(255, 0, 0));
+}
+
+// Play on a paused player resumes the same pipeline: false (no new start), position kept.
+// Resume does the same; neither does anything while playing.
+TEST_F(MediaPlayerTest, PlayOrResumeOnPauseContinuesWhereItStopped)
+{
+  PlayUntilFirstFrame("h264_640x480.mp4");
+  ASSERT_TRUE(player.Position_Set_Time(1500));
+  player.Pause();
+  ASSERT_EQ(player.Status(), ST_PAUSE);
+  ASSERT_TRUE(WaitUntil([&] { return player.Position_Get_Time() == 1500; }, 3000));
+
+  EXPECT_FALSE(player.Play());
+  EXPECT_EQ(player.Status(), ST_PLAY);
+  EXPECT_GE(player.Position_Get_Time(), 1500);
+
+  player.Pause();
+  player.Resume();
+  EXPECT_EQ(player.Status(), ST_PLAY);
+  EXPECT_GE(player.Position_Get_Time(), 1500);
+  player.Resume();  // not paused: nothing
+  EXPECT_EQ(player.Status(), ST_PLAY);
+  EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+}
+
+// A selection plays only its range: the first frame is the one at Selection_Start, and the
+// end of the range ends playback (or, with Loop, starts the range again).
+TEST_F(MediaPlayerTest, SelectionPlaysItsRangeAndLoops)
+{
+  player.Selection_Active = true;
+  player.Selection_Start = 2000;
+  player.Selection_Stop = 2400;
+  player.Video_Effects_Enabled = true;
+  QList<int> seen;
+  PlayUntilFirstFrame("h264_640x480.mp4");
+  ASSERT_TRUE(WaitUntil([&] { return FrameIndex(player.Frame_GetCurrent()) >= 60; }, 3000));
+  ASSERT_TRUE(WaitUntil([&] { return stops == 1; }, 3000));
+  EXPECT_EQ(player.Status(), ST_FREE);
+  EXPECT_LE(FrameIndex(player.Frame_GetCurrent()), 72);  // 2400 ms
+
+  player.Loop = true;
+  ASSERT_TRUE(player.Play());
+  // Over three passes of the range every frame stays inside it and nothing stops.
+  WaitUntil(
+      [&] {
+        const int index = FrameIndex(player.Frame_GetCurrent());
+        if (index > 0)
+          seen << index;
+        return false;
+      },
+      1400);
+  EXPECT_EQ(player.Status(), ST_PLAY);
+  EXPECT_EQ(stops, 1);
+  ASSERT_FALSE(seen.isEmpty());
+  EXPECT_GE(*std::min_element(seen.begin(), seen.end()), 60);
+  EXPECT_LE(*std::max_element(seen.begin(), seen.end()), 72);
+  // It came back to the start of the range after reaching its end.
+  const auto end = std::find_if(seen.begin(), seen.end(), [](int i) { return i >= 70; });
+  ASSERT_NE(end, seen.end());
+  EXPECT_TRUE(std::any_of(end, seen.end(), [](int i) { return i <= 62; }));
+}
+
+// With Loop and no selection, the end of the file starts it again from the beginning.
+TEST_F(MediaPlayerTest, LoopRestartsAtTheEndOfTheFile)
+{
+  player.Loop = true;
+  PlayUntilFirstFrame("h264_640x480.mp4");
+  ASSERT_TRUE(player.Position_Set_Time(2700));
+  ASSERT_TRUE(WaitUntil([&] { return FrameIndex(player.Frame_GetCurrent()) >= 85; }, 3000));
+  ASSERT_TRUE(WaitUntil([&] { return FrameIndex(player.Frame_GetCurrent()) < 20; }, 3000));
+  EXPECT_EQ(player.Status(), ST_PLAY);
+  EXPECT_EQ(stops, 0);
+}
+
+// A video tagged as rotated is played, grabbed and measured upright.
+TEST_F(MediaPlayerTest, RotatedVideoIsDeliveredUpright)
+{
+  PlayUntilFirstFrame("rotated90_640x480.mp4");
+  EXPECT_EQ(player.Frame_GetCurrent().size(), QSize(480, 640));
+  EXPECT_EQ(player.Info_Video_Width(0), 480);
+  EXPECT_EQ(player.Info_Video_Height(0), 640);
+}
+
+// What is rendered follows the media information and Audio_Play.
+TEST_F(MediaPlayerTest, RendersTheStreamsTheFileHasAndAudioOnlyWhenAsked)
+{
+  const struct {
+    const char *file;
+    bool audioPlay;
+    bool video;
+    bool audio;
+  } cases[] = {
+      {"h264_640x480_audio.mp4", true, true, true},
+      {"h264_640x480_audio.mp4", false, true, false},
+      {"h264_640x480.mp4", true, true, false},
+      {"audio_only.m4a", true, false, true},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::string(c.file) + (c.audioPlay ? " with audio" : " without audio"));
+    player.Audio_Play = c.audioPlay;
+    player.FilenameOrURL = Sample(c.file);
+    ASSERT_TRUE(player.Play());
+    EXPECT_EQ(player.VideoAvailable(), c.video);
+    EXPECT_EQ(player.AudioAvailable(), c.audio);
+    if (c.video)
+      EXPECT_TRUE(WaitUntil([&] { return FrameIndex(player.Frame_GetCurrent()) > 5; }, 5000));
+    else
+      EXPECT_TRUE(WaitUntil([&] { return player.Position_Get_Time() > 200; }, 5000));
+    player.Stop();
+  }
+  EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+}
+
+// Zoom values are stored in every state; while playing, a zoom that leaves the picture is
+// reported.
+TEST_F(MediaPlayerTest, ZoomOutsideThePictureIsReportedOnlyWhilePlaying)
+{
+  player.SetScreen_Zoom_Ratio(50);
+  player.SetScreen_Zoom_ShiftX(1000);
+  EXPECT_EQ(player.Display.Screen_Zoom_ShiftX, 1000);
+  EXPECT_TRUE(errors.isEmpty());
+
+  player.SetScreen_Zoom_ShiftX(0);
+  PlayUntilFirstFrame("h264_640x480.mp4");
+  player.SetScreen_Zoom_Ratio(50);
+  EXPECT_TRUE(errors.isEmpty());
+  player.SetScreen_Zoom_ShiftY(500);
+  EXPECT_EQ(errors, QStringList{QStringLiteral("Can't zoom")});
+}
+
+// Mouse messages become the control's events with the button, the position and the key
+// and button state.
+TEST_F(MediaPlayerTest, MouseEventsCarryButtonPositionAndKeys)
+{
+  QStringList events;
+  const auto record = [&](const char *kind) {
+    return [&events, kind](player::TVFMouseButton button, int x, int y, bool ctrl, bool shift,
+                           bool alt, bool left, bool right, bool middle) {
+      events << QStringLiteral("%1 %2 %3,%4 %5%6%7 %8%9%10")
+                    .arg(QLatin1String(kind))
+                    .arg(int(button))
+                    .arg(x)
+                    .arg(y)
+                    .arg(int(ctrl))
+                    .arg(int(shift))
+                    .arg(int(alt))
+                    .arg(int(left))
+                    .arg(int(right))
+                    .arg(int(middle));
+    };
+  };
+  player.OnMouseDown = record("down");
+  player.OnMouseUp = record("up");
+  player.OnMouseMove = [&](int x, int y) { events << QStringLiteral("move %1,%2").arg(x).arg(y); };
+  player.OnMouseDoubleClick = [&] { events << QStringLiteral("double"); };
+
+  const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button,
+                        Qt::MouseButtons held, Qt::KeyboardModifiers keys) {
+    QMouseEvent event(type, QPointF(at), player.mapToGlobal(QPointF(at)), button, held, keys);
+    QCoreApplication::sendEvent(&player, &event);
+  };
+  send(QEvent::MouseButtonPress, {10, 20}, Qt::LeftButton, Qt::LeftButton, Qt::ControlModifier);
+  send(QEvent::MouseMove, {12, 25}, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  send(QEvent::MouseButtonPress, {12, 25}, Qt::RightButton, Qt::LeftButton | Qt::RightButton,
+       Qt::ShiftModifier | Qt::AltModifier);
+  send(QEvent::MouseButtonRelease, {12, 25}, Qt::LeftButton, Qt::RightButton, Qt::NoModifier);
+  send(QEvent::MouseButtonPress, {1, 2}, Qt::XButton2, Qt::XButton2, Qt::NoModifier);
+  send(QEvent::MouseButtonPress, {1, 2}, Qt::MiddleButton, Qt::MiddleButton, Qt::NoModifier);
+  send(QEvent::MouseButtonDblClick, {3, 4}, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+
+  EXPECT_EQ(events, (QStringList{
+                        "down 0 10,20 100 100",  // left, Ctrl held, left now down
+                        "move 12,25",
+                        "down 1 12,25 011 110",
+                        "up 0 12,25 000 010",  // the released button no longer counts
+                        "down 4 1,2 000 000",
+                        "down 2 1,2 000 001",
+                        "double",
+                    }))
+      << events.join(" | ").toStdString();
+}
+
+TEST(MediaPlayerTimeTextTest, FormatsHoursMinutesAndSeconds)
+{
+  const struct {
+    int seconds;
+    const char *text;
+  } cases[] = {{0, "00:00:00"},     {59, "00:00:59"},      {60, "00:01:00"},
+               {3725, "01:02:05"},  {36000, "10:00:00"},   {360000, "100:00:00"},
+               {-5, "00:00:00"}};
+  for (const auto &c : cases)
+    EXPECT_EQ(TVFMediaPlayer::Helpful_SecondsToTimeFormatted(c.seconds).toStdString(), c.text)
+        << c.seconds;
+}
+
+// With the H.264 decoders ranked down, playbin plays the sound of a file and reports the
+// missing video decoder. The rank must be set before GStreamer starts: a child run.
+TEST(MediaPlayerMissingDecoderTest, PlaybinReportsMissingVideoDecoder)
+{
+  constexpr const char *kChildFlag = "QUORVANE_PLAYER_CHILD";
+  if (!playertest::IsChild(kChildFlag)) {
+    playertest::ExpectChildPasses(
+        kChildFlag, "MediaPlayerMissingDecoderTest.*",
+        {QStringLiteral("GST_PLUGIN_FEATURE_RANK=avdec_h264:NONE,openh264dec:NONE")});
+    return;
+  }
+  TVFMediaPlayer player;
+  player.FilenameOrURL = Sample("h264_640x480_audio.mp4");
+  ASSERT_TRUE(player.Play());
+  EXPECT_TRUE(WaitUntil([&] { return player.MissingPluginReported(); }, 5000));
+  EXPECT_FALSE(player.MissingPluginDetails().first().isEmpty());
+  player.Close();
+  EXPECT_TRUE(player.MissingPluginReported());  // kept until the next build
 }
 
 }  // namespace

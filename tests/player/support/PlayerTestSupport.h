@@ -1,0 +1,32 @@
+// Helpers shared by the player tests: sample paths, waiting on the UI event loop, reading
+// the frame number the samples draw, and re-running this test program in a child process.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace playertest {
+
+// Path of a sample video made at build time by make-samples.sh.
+QString Sample(const char *name);
+
+// Runs the UI event loop until the predicate holds (true) or ms have passed (false).
+bool WaitUntil(const std::function<bool()> &predicate, int ms);
+
+// The frame index the sample videos draw as 16 black/white blocks along the top (block k
+// at x = 16k .. 16k + 15, white when bit 15 - k is set); -1 for a picture too small.
+int FrameIndex(const QImage &frame);
+
+// Whether this process is the child copy started by ExpectChildPasses with this flag.
+bool IsChild(const char *childFlag);
+
+// Re-runs this program with the GoogleTest filter, childFlag=1 and the extra environment
+// ("NAME=value" entries, for settings GStreamer reads only when it starts), and expects
+// exactly one test to run and pass in it.
+void ExpectChildPasses(const char *childFlag, const char *gtestFilter,
+                       const QStringList &environment);
+
+}  // namespace playertest
