@@ -7,7 +7,8 @@
 #
 # BUILD_DIR defaults to ./build, OUT_DIR to /tmp. Writes quorvane-main.png (first
 # page), quorvane-clipcrop.png, quorvane-effects.png, quorvane-converting.png and
-# quorvane-procform.png.
+# quorvane-procform.png; with the sample videos of the player tests built, also
+# quorvane-video.png (a 1280x720 sample paused at 1 s in the player).
 set -eu
 
 build_dir=${1:-build}
@@ -26,4 +27,8 @@ export QT_QPA_PLATFORM=offscreen
 "$helper" "$out_dir/quorvane-effects.png" --tab 2
 "$helper" "$out_dir/quorvane-converting.png" --converting
 "$helper" "$out_dir/quorvane-procform.png" --procform
+sample="$build_dir/tests/player/samples/h264_1280x720_audio.mp4"
+if [ -f "$sample" ]; then
+    "$helper" "$out_dir/quorvane-video.png" --video "$sample" --at 1000
+fi
 echo "pictures written to $out_dir"

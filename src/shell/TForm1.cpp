@@ -61,6 +61,7 @@ TForm1::TForm1(core::IPrompts &prompts, core::IUrlOpener &opener, QWidget *paren
     SetUpStatusBar();
     SetUpIcons();
     SetUpWindowFrame();
+    SetUpPlayer();
     SetUpTimers();
     ConnectHandlers();
     FormCreate();
@@ -98,6 +99,26 @@ void TForm1::SetUpWindowFrame()
         const QRect available = screen->availableGeometry();
         move(available.center() - QPoint(width() / 2, height() / 2));
     }
+}
+
+void TForm1::SetUpPlayer()
+{
+    MediaPlayer1 = new player::TVFMediaPlayer(ui.PanelB);
+    MediaPlayer1->setObjectName(QStringLiteral("MediaPlayer1"));
+    MediaPlayer1->setGeometry(0, 0, ui.PanelB->width(), ui.PanelB->height());
+    // The window takes the player's mouse events only; errors reach it through results
+    // and Status, and the end of the stream through Status.
+    MediaPlayer1->OnMouseDown = [this](player::TVFMouseButton button, int x, int y, bool ctrl,
+                                       bool shift, bool alt, bool left, bool right,
+                                       bool middle) {
+        MediaPlayer1MouseDown(button, x, y, ctrl, shift, alt, left, right, middle);
+    };
+    MediaPlayer1->OnMouseUp = [this](player::TVFMouseButton button, int x, int y, bool ctrl,
+                                     bool shift, bool alt, bool left, bool right,
+                                     bool middle) {
+        MediaPlayer1MouseUp(button, x, y, ctrl, shift, alt, left, right, middle);
+    };
+    MediaPlayer1->OnMouseMove = [this](int x, int y) { MediaPlayer1MouseMove(x, y); };
 }
 
 void TForm1::SetUpStatusBar()
@@ -328,6 +349,11 @@ void TForm1::btTextLogoUpdateParamsClick() {}
 void TForm1::edTextLogoChange() {}
 void TForm1::edTextLogoLeftChange() {}
 void TForm1::edTextLogoTopChange() {}
+void TForm1::MediaPlayer1MouseDown(player::TVFMouseButton, int, int, bool, bool, bool, bool,
+                                   bool, bool) {}
+void TForm1::MediaPlayer1MouseUp(player::TVFMouseButton, int, int, bool, bool, bool, bool,
+                                 bool, bool) {}
+void TForm1::MediaPlayer1MouseMove(int, int) {}
 void TForm1::Timer3Timer() {}
 void TForm1::DelayTimerTimer() {}
 void TForm1::Timer1Timer() {}

@@ -11,6 +11,7 @@
 #include "ActivityLog.h"
 #include "ConversionState.h"
 #include "Prompts.h"
+#include "TVFMediaPlayer.h"
 
 namespace shell { class TErrorReporter; }
 class TAboutForm;
@@ -62,6 +63,10 @@ public:
 
     // The controls, by their designed names (ui.OpenButton, ui.bsSkinSpinEdit1, ...).
     Ui::TForm1 ui;
+
+    // The video player, filling the preview panel PanelB (owned by it). Placed by fixed
+    // geometry, not a layout, so the even size Play gives it stays.
+    player::TVFMediaPlayer *MediaPlayer1 = nullptr;
 
     // Status bar panels 0..4: start, end, current position, progress (ProgressBar1
     // lies over it), status text.
@@ -143,6 +148,15 @@ public:
     void edTextLogoLeftChange();
     void edTextLogoTopChange();
 
+    // Mouse over the player (the crop editor works through these).
+    void MediaPlayer1MouseDown(player::TVFMouseButton Button, int X, int Y, bool Ctrl,
+                               bool Shift, bool Alt, bool LeftDown, bool RightDown,
+                               bool MiddleDown);
+    void MediaPlayer1MouseUp(player::TVFMouseButton Button, int X, int Y, bool Ctrl,
+                             bool Shift, bool Alt, bool LeftDown, bool RightDown,
+                             bool MiddleDown);
+    void MediaPlayer1MouseMove(int X, int Y);
+
     // Timers.
     void Timer3Timer();
     void DelayTimerTimer();
@@ -159,6 +173,7 @@ private:
     TAboutForm *FAboutForm = nullptr;
 
     void SetUpWindowFrame();
+    void SetUpPlayer();
     void SetUpStatusBar();
     void SetUpIcons();
     void SetUpTimers();

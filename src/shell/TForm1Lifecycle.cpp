@@ -96,6 +96,8 @@ void TForm1::FormCloseQuery()
     Timer1.stop();
     DelayTimer.stop();
     Timer3.stop();
+    MediaPlayer1->Stop();
+    MediaPlayer1->Close();
     State.FrameList.clear();
     if (State.FImage) {
         State.FImage->Clear();

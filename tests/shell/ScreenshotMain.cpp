@@ -3,6 +3,7 @@
 #include "TProcForm.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPixmap>
 #include <QStringList>
 
@@ -11,10 +12,52 @@
 // Saves a picture of a form to a PNG file, for checking the layout by eye.
 //
 //   quorvane-screenshot OUT.png [--tab N] [--converting] [--procform]
+//                               [--video FILE [--at MS] [--greyscale]]
 //
 // --tab N shows settings page N (0..2); --converting shows the window as it looks
 // while a conversion runs (controls locked, "Stop Process" and the progress bar
 // shown); --procform pictures the progress dialog instead of the main window.
+// --video plays FILE in the player and pauses it at MS (default 1000) before the
+// picture is taken, with greyscale on when asked.
+namespace {
+
+// Runs the event loop until the predicate holds or ms have passed.
+template <typename Predicate>
+bool WaitFor(Predicate predicate, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!predicate()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+bool ShowVideo(TForm1 &form, const QString &file, int atMs, bool greyscale)
+{
+    player::TVFMediaPlayer &player = *form.MediaPlayer1;
+    player.FilenameOrURL = file;
+    player.Info_Read();
+    player.Video_Effects_Enabled = true;
+    if (greyscale)
+        player.Effects().Video_Effect_Ex(1, 0, 0, true, player::ef_greyscale, 0, QString());
+    QString error;
+    player.OnError = [&error](const QString &text) { error = text; };
+    if (!player.Play() || !WaitFor([&] { return !player.Frame_GetCurrent().isNull(); }, 5000)) {
+        std::fprintf(stderr, "could not play %s: %s\n", qPrintable(file), qPrintable(error));
+        return false;
+    }
+    player.Pause();
+    player.Position_Set_Time(atMs);
+    WaitFor([&] { return player.Position_Get_Time() == atMs; }, 3000);
+    WaitFor([] { return false; }, 300);  // let the frame at that position arrive and paint
+    return true;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -23,13 +66,17 @@ int main(int argc, char *argv[])
 
     const QStringList args = QApplication::arguments().mid(1);
     if (args.isEmpty() || args.first().startsWith(QLatin1String("--"))) {
-        std::fprintf(stderr, "usage: quorvane-screenshot OUT.png [--tab N] [--converting] [--procform]\n");
+        std::fprintf(stderr, "usage: quorvane-screenshot OUT.png [--tab N] [--converting] [--procform]"
+                             " [--video FILE [--at MS] [--greyscale]]\n");
         return 2;
     }
     const QString outPath = args.first();
     int tab = 0;
     bool converting = false;
     bool procForm = false;
+    QString video;
+    int atMs = 1000;
+    bool greyscale = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--tab") && i + 1 < args.size())
             tab = args[++i].toInt();
@@ -37,6 +84,12 @@ int main(int argc, char *argv[])
             converting = true;
         else if (args[i] == QLatin1String("--procform"))
             procForm = true;
+        else if (args[i] == QLatin1String("--video") && i + 1 < args.size())
+            video = args[++i];
+        else if (args[i] == QLatin1String("--at") && i + 1 < args.size())
+            atMs = args[++i].toInt();
+        else if (args[i] == QLatin1String("--greyscale"))
+            greyscale = true;
         else {
             std::fprintf(stderr, "unknown argument: %s\n", qPrintable(args[i]));
             return 2;
@@ -65,6 +118,8 @@ int main(int argc, char *argv[])
         }
         form.show();
         QApplication::processEvents();
+        if (!video.isEmpty() && !ShowVideo(form, video, atMs, greyscale))
+            return 1;
         picture = form.grab();
     }
     if (!picture.save(outPath, "PNG")) {

@@ -373,3 +373,21 @@ TEST(TForm1, ExitClosesTheWindow)
     form.ui.Exit1->trigger();
     EXPECT_FALSE(form.isVisible());
 }
+
+// The player fills the preview panel, at its fixed place, and passes only its mouse
+// events to the window.
+TEST(TForm1, PlayerFillsThePreviewPanelAndReportsMouseOnly)
+{
+    core::ScriptedPrompts prompts;
+    core::RecordingOpener opener;
+    TForm1 form(prompts, opener);
+    form.show();
+    ASSERT_NE(form.MediaPlayer1, nullptr);
+    EXPECT_EQ(form.MediaPlayer1->parentWidget(), form.ui.PanelB);
+    EXPECT_EQ(form.MediaPlayer1->geometry(), QRect(0, 0, 375, 263));
+    EXPECT_EQ(form.MediaPlayer1->Status(), player::ST_FREE);
+    EXPECT_TRUE(form.MediaPlayer1->OnMouseDown && form.MediaPlayer1->OnMouseUp
+                && form.MediaPlayer1->OnMouseMove);
+    EXPECT_FALSE(form.MediaPlayer1->OnError || form.MediaPlayer1->OnStop
+                 || form.MediaPlayer1->OnMouseDoubleClick);
+}
