@@ -312,48 +312,8 @@ void TForm1::About1Click()
 }
 
 // Handlers whose behaviour belongs to the subsystems; empty until they are wired.
-void TForm1::OpenButtonClick() {}
 void TForm1::StartConvertButtonClick() {}
 void TForm1::StopConvertButtonClick() {}
-void TForm1::resetbuttonClick() {}
-void TForm1::GIFViewer1Click() {}
-void TForm1::OnlineGuide1Click() {}
-void TForm1::Support1Click() {}
-void TForm1::HomePage1Click() {}
-void TForm1::PlayButtonClick() {}
-void TForm1::PauseButtonClick() {}
-void TForm1::Button2Click() {}
-void TForm1::Button3Click() {}
-void TForm1::Button4Click() {}
-void TForm1::Button5Click() {}
-void TForm1::trimleftbuttonClick() {}
-void TForm1::trimrightbuttonClick() {}
-void TForm1::playtrimmedbuttonClick() {}
-void TForm1::TrackBar2Change() {}
-void TForm1::TimeStartKeyPress(int) {}
-void TForm1::TimeEndKeyPress(int) {}
 void TForm1::SpinEdit1Change() {}
-void TForm1::edLeftChange() {}
-void TForm1::edTopChange() {}
-void TForm1::edWidthChange() {}
-void TForm1::edHeightChange() {}
-void TForm1::tbLightnessChange() {}
-void TForm1::tbSaturationChange() {}
-void TForm1::tbContrastChange() {}
-void TForm1::tbDarknessChange() {}
-void TForm1::cbGreyscaleClick() {}
-void TForm1::Button1Click() {}
-void TForm1::cbTextLogoClick() {}
-void TForm1::btFontClick() {}
-void TForm1::btTextLogoUpdateParamsClick() {}
-void TForm1::edTextLogoChange() {}
-void TForm1::edTextLogoLeftChange() {}
-void TForm1::edTextLogoTopChange() {}
-void TForm1::MediaPlayer1MouseDown(player::TVFMouseButton, int, int, bool, bool, bool, bool,
-                                   bool, bool) {}
-void TForm1::MediaPlayer1MouseUp(player::TVFMouseButton, int, int, bool, bool, bool, bool,
-                                 bool, bool) {}
-void TForm1::MediaPlayer1MouseMove(int, int) {}
-void TForm1::Timer3Timer() {}
 void TForm1::DelayTimerTimer() {}
 void TForm1::Timer1Timer() {}

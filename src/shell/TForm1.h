@@ -167,6 +167,12 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+    // --- Opening, transport and trimming: members (TForm1Clip.cpp) ---
+
+    // --- Crop editor: members (TForm1Crop.cpp) ---
+
+    // --- Effects tab: members (TForm1Effects.cpp) ---
+
 private:
     std::unique_ptr<shell::TErrorReporter> FErrorReporter;
     TLogForm *FLogForm = nullptr;
