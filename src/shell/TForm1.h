@@ -168,8 +168,18 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     // --- Opening, transport and trimming: members (TForm1Clip.cpp) ---
+    // Set a clip bound (ms) and refresh everything that shows it.
+    void SetClipStart(int ms);
+    void SetClipEnd(int ms);
 
     // --- Crop editor: members (TForm1Crop.cpp) ---
+    // Places the overlay from the four crop fields.
+    void EditValuesToArea();
+    // Writes the crop fields from the overlay; isReset first resets the rectangle to the
+    // whole picture. isWindowJustOpen has no effect.
+    void FilloutEdits(bool isReset, bool isWindowJustOpen);
+    // Shows or hides the whole overlay, then lets pending events run.
+    void setcropareavisible(bool isvisible);
 
     // --- Effects tab: members (TForm1Effects.cpp) ---
 

@@ -20,3 +20,5 @@ void TForm1::TrackBar2Change() {}
 void TForm1::TimeStartKeyPress(int) {}
 void TForm1::TimeEndKeyPress(int) {}
 void TForm1::Timer3Timer() {}
+void TForm1::SetClipStart(int) {}
+void TForm1::SetClipEnd(int) {}

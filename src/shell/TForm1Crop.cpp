@@ -10,3 +10,6 @@ void TForm1::MediaPlayer1MouseDown(player::TVFMouseButton, int, int, bool, bool,
 void TForm1::MediaPlayer1MouseUp(player::TVFMouseButton, int, int, bool, bool, bool, bool,
                                  bool, bool) {}
 void TForm1::MediaPlayer1MouseMove(int, int) {}
+void TForm1::EditValuesToArea() {}
+void TForm1::FilloutEdits(bool, bool) {}
+void TForm1::setcropareavisible(bool) {}
