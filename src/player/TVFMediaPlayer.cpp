@@ -25,6 +25,10 @@ namespace {
 // playbin's GstPlayFlags values for rendering video and audio.
 constexpr guint kPlayFlagVideo = 1u << 0;
 constexpr guint kPlayFlagAudio = 1u << 1;
+// Software volume. The player has no volume control; and with a sink that has no volume
+// of its own (the fake sink of a machine without sound), GStreamer 1.22 keeps the volume
+// element it inserts alive after the pipeline is freed, one per file played.
+constexpr guint kPlayFlagSoftVolume = 1u << 4;
 
 // Format texts (from the file's extension) of containers whose streams the information
 // reader may not list but that carry video, and of audio-only formats.
@@ -259,6 +263,7 @@ void TVFMediaPlayer::BuildGraph()
   }
   guint flags = 0;
   g_object_get(pipeline_.get(), "flags", &flags, nullptr);
+  flags &= ~kPlayFlagSoftVolume;
   if (!FVideoAvailable)
     flags &= ~kPlayFlagVideo;
   if (!FAudioAvailable)
