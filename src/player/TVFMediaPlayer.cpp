@@ -758,7 +758,9 @@ void TVFMediaPlayer::OnNewFrame(GstSample *sample, std::optional<std::int64_t> l
   const int height = GST_VIDEO_FRAME_HEIGHT(&frame);
   const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
   const auto *pixels = static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
-  if (work_.width() != width || work_.height() != height)
+  // work_ may still share its pixels with a paint that took the slot just before the last
+  // swap: writing into it would copy the whole old frame first, so take fresh memory instead.
+  if (work_.width() != width || work_.height() != height || !work_.isDetached())
     work_ = QImage(width, height, QImage::Format_RGB32);
   if (!work_.isNull()) {
     const size_t rowBytes = static_cast<size_t>(width) * 4;
