@@ -33,7 +33,8 @@ struct ConversionState {
   int DisplayLeft = 0;
   int DisplayTop = 0;
 
-  // What the player's frame grab designates. Lent by the player, never freed here.
+  // The black bitmap of the open video's size, owned by the main window (null before the
+  // first open).
   QImage* GrabBitmap = nullptr;
 
   // Crop rectangle, source pixels, taken when a conversion starts.

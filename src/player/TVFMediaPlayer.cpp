@@ -116,6 +116,15 @@ TVFMediaPlayer::TVFMediaPlayer(QWidget *parent)
   if (width() < 5 && height() < 5)
     resize(40, 40);
   setMouseTracking(true);  // OnMouseMove also without a button held
+  pendingSeekTimer_.setInterval(10);
+  connect(&pendingSeekTimer_, &QTimer::timeout, this, [this] {
+    if (pipeline_) {
+      SendPendingSeek();
+      ForgetSettledSeek();
+    }
+    if (!pipeline_ || (!pendingSeekNs_ && !inFlightSeekNs_))
+      pendingSeekTimer_.stop();
+  });
   if (!gst_is_initialized())
     gst_init(nullptr, nullptr);
   audioDevices_ << QString::fromLatin1(kDefaultAudioDevice);
@@ -283,6 +292,7 @@ void TVFMediaPlayer::BuildGraph()
     pendingSeekNs_ = static_cast<std::int64_t>(Selection_Start) * GST_MSECOND;
     pendingStopNs_ = static_cast<std::int64_t>(Selection_Stop) * GST_MSECOND;
     playWhenSettled_ = true;
+    pendingSeekTimer_.start();
     gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED);
   } else {
     gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
@@ -456,15 +466,14 @@ void TVFMediaPlayer::HandleBusMessage(std::uint64_t generation, GstMessage *mess
       // async-done of its own: its final state change is the moment to send.
       GstState pending = GST_STATE_VOID_PENDING;
       gst_message_parse_state_changed(message, nullptr, nullptr, &pending);
-      if (pending == GST_STATE_VOID_PENDING)
+      if (pending == GST_STATE_VOID_PENDING) {
+        ForgetSettledSeek();
         SendPendingSeek();
+      }
       break;
     }
     case GST_MESSAGE_ASYNC_DONE:
-      // The pipeline has settled (unless a newer change is still going): its own position
-      // is valid again.
-      if (gst_element_get_state(pipeline_.get(), nullptr, nullptr, 0) != GST_STATE_CHANGE_ASYNC)
-        inFlightSeekNs_.reset();
+      ForgetSettledSeek();
       SendPendingSeek();
       break;
     default:
@@ -508,6 +517,15 @@ void TVFMediaPlayer::SendPendingSeek()
   }
 }
 
+// Once the pipeline has settled after a seek (no state change going, also none started by
+// the seek's flush while playing), its own position is valid again.
+void TVFMediaPlayer::ForgetSettledSeek()
+{
+  if (inFlightSeekNs_ &&
+      gst_element_get_state(pipeline_.get(), nullptr, nullptr, 0) != GST_STATE_CHANGE_ASYNC)
+    inFlightSeekNs_.reset();
+}
+
 bool TVFMediaPlayer::SendSeek(std::int64_t positionNs, std::optional<std::int64_t> stopNs)
 {
   const bool sent = gst_element_seek(
@@ -515,8 +533,10 @@ bool TVFMediaPlayer::SendSeek(std::int64_t positionNs, std::optional<std::int64_
       static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
       GST_SEEK_TYPE_SET, positionNs, stopNs ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE,
       stopNs ? *stopNs : static_cast<std::int64_t>(GST_CLOCK_TIME_NONE));
-  if (sent)
+  if (sent) {
     inFlightSeekNs_ = positionNs;
+    pendingSeekTimer_.start();  // looks until the pipeline has settled
+  }
   return sent;
 }
 
@@ -558,9 +578,11 @@ bool TVFMediaPlayer::Position_Set_Time(int Position)
 
 bool TVFMediaPlayer::SeekOrKeep(std::int64_t targetNs)
 {
-  // A seek sent during a state change is refused and lost: keep it for async-done.
+  // A seek sent during a state change is refused and lost: keep it until the pipeline has
+  // settled (async-done, its final state change, or the timer's look).
   if (gst_element_get_state(pipeline_.get(), nullptr, nullptr, 0) == GST_STATE_CHANGE_ASYNC) {
-    pendingSeekNs_ = targetNs;
+    pendingSeekNs_ = targetNs;  // a kept selection stop goes with it
+    pendingSeekTimer_.start();
     return true;
   }
   pendingSeekNs_.reset();

@@ -19,6 +19,7 @@
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include <gst/gst.h>
@@ -218,6 +219,8 @@ class TVFMediaPlayer : public QWidget {
   void Restart();
   // Sends a kept seek once the pipeline is no longer changing state.
   void SendPendingSeek();
+  // Drops the in-flight seek target once the pipeline has settled.
+  void ForgetSettledSeek();
   // Seeks now, or keeps the seek (returning true) while the pipeline changes state.
   bool SeekOrKeep(std::int64_t targetNs);
 
@@ -243,6 +246,10 @@ class TVFMediaPlayer : public QWidget {
   std::uint64_t generation_ = 0;         // bumped at every teardown
   std::optional<std::int64_t> pendingSeekNs_;   // kept until async-done, not sent yet
   std::optional<std::int64_t> pendingStopNs_;   // the stop position that goes with it
+  // While a seek is kept or in flight, looks every 10 ms whether the pipeline has settled:
+  // a change that completes without posting async-done (a resume, or a flush while playing)
+  // would otherwise keep the seek, or its target as the position, forever.
+  QTimer pendingSeekTimer_;
   // A build with a selection starts paused; at its first settled state the selection seek
   // is sent and the pipeline set to playing.
   bool playWhenSettled_ = false;

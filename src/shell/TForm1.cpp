@@ -62,6 +62,8 @@ TForm1::TForm1(core::IPrompts &prompts, core::IUrlOpener &opener, QWidget *paren
     SetUpIcons();
     SetUpWindowFrame();
     SetUpPlayer();
+    SetUpCropEditor();
+    SetUpEffects();
     SetUpTimers();
     ConnectHandlers();
     FormCreate();

@@ -14,6 +14,7 @@
 #include "TVFMediaPlayer.h"
 
 namespace shell { class TErrorReporter; }
+namespace clip { class TTrackBarSelection; }
 class TAboutForm;
 class TLogForm;
 
@@ -171,6 +172,24 @@ protected:
     // Set a clip bound (ms) and refresh everything that shows it.
     void SetClipStart(int ms);
     void SetClipEnd(int ms);
+    // Moves the player by stepMs (negative: back) and leaves it paused there.
+    void PlayerStep(int stepMs);
+    // Places imgTrimStart and imgTrimEnd over the selection's ticks.
+    void PlaceTrimMarkers();
+    // The clip band over VideoTrackBar, made on first use (owned by the trackbar).
+    clip::TTrackBarSelection &TrackBarSelection();
+    clip::TTrackBarSelection *FTrackBarSelection = nullptr;
+    // The black bitmap of the open video's size that State.GrabBitmap points at.
+    QImage FGrabBitmap;
+    // Installer details of the decoders the last failed open was missing.
+    QStringList FMissingDecoderDetails;
+    // 1 while Timer3Timer moves the trackbar, so that TrackBar2Change does not seek.
+    int Timer3Tag = 0;
+public:
+    // Result presentation for "GIF Viewer" when FImage holds frames: writes the result
+    // again and opens it in the browser. Empty until that step is wired.
+    std::function<void()> ShowResult;
+protected:
 
     // --- Crop editor: members (TForm1Crop.cpp) ---
     // Places the overlay from the four crop fields.
@@ -180,8 +199,23 @@ protected:
     void FilloutEdits(bool isReset, bool isWindowJustOpen);
     // Shows or hides the whole overlay, then lets pending events run.
     void setcropareavisible(bool isvisible);
+    // Builds the editor and its overlay over PanelB; runs in the constructor after
+    // SetUpPlayer, before the handlers are connected.
+    void SetUpCropEditor();
+    // The editor (editing::TCropEditor), defined in TForm1Crop.cpp; a shared_ptr so that
+    // this header needs no editing headers.
+    struct TCropArea;
+    std::shared_ptr<TCropArea> FCropArea;
 
     // --- Effects tab: members (TForm1Effects.cpp) ---
+    // Builds the tab's logic over the controls and the player's effect list; runs in the
+    // constructor after SetUpPlayer, before the handlers are connected.
+    void SetUpEffects();
+    // The tab's logic and its adapter to MediaPlayer1, defined in TForm1Effects.cpp. A
+    // shared_ptr because its deleter is fixed where the holder is built, so this header
+    // needs neither the holder's definition nor the editing headers.
+    struct TEffectsTab;
+    std::shared_ptr<TEffectsTab> FEffectsTab;
 
 private:
     std::unique_ptr<shell::TErrorReporter> FErrorReporter;

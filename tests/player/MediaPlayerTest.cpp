@@ -230,6 +230,23 @@ TEST_F(MediaPlayerTest, PlayOrResumeOnPauseContinuesWhereItStopped)
   EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 }
 
+// A seek right after resuming a paused player is sent, and the position moves on from its
+// target once the pipeline has settled (a resume posts no async-done).
+TEST_F(MediaPlayerTest, SeekRightAfterResumeIsSentAndThePositionMovesOn)
+{
+  PlayUntilFirstFrame("h264_640x480.mp4");
+  player.Pause();
+  ASSERT_TRUE(player.Position_Set_Time(2000));
+  ASSERT_TRUE(WaitUntil([&] { return FrameIndex(player.Frame_GetCurrent()) == 60; }, 3000));
+
+  EXPECT_FALSE(player.Play());
+  ASSERT_TRUE(player.Position_Set_Time(500));
+  ASSERT_TRUE(WaitUntil([&] { return FrameIndex(player.Frame_GetCurrent()) < 30; }, 3000));
+  EXPECT_TRUE(WaitUntil([&] { return player.Position_Get_Time() > 600; }, 3000))
+      << player.Position_Get_Time();
+  EXPECT_EQ(player.Status(), ST_PLAY);
+}
+
 // A selection plays only its range: the first frame is the one at Selection_Start, and the
 // end of the range ends playback (or, with Loop, starts the range again).
 TEST_F(MediaPlayerTest, SelectionPlaysItsRangeAndLoops)

@@ -79,3 +79,5 @@ ff -i "$full" -c copy -map_metadata -1 -fflags +bitexact -metadata:s:v:0 rotate=
   "$out/rotated90_640x480.mp4"
 head -c $(($(stat -c %s "$full") / 2)) "$full" >"$out/truncated.mp4"
 printf 'This is a plain text file, not a video.\n' >"$out/not_media.mp4"
+# h264_640x480_8s.mp4: as h264_640x480.mp4 but 8 s long (frames 0..239), for transport tests.
+ff -f lavfi -i "smptebars=size=640x480:rate=30:duration=8,$index_filter" "${common_out[@]}" "${h264[@]}" -t 8 "$out/h264_640x480_8s.mp4"
