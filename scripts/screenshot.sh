@@ -8,7 +8,9 @@
 # BUILD_DIR defaults to ./build, OUT_DIR to /tmp. Writes quorvane-main.png (first
 # page), quorvane-clipcrop.png, quorvane-effects.png, quorvane-converting.png and
 # quorvane-procform.png; with the sample videos of the player tests built, also
-# quorvane-video.png (a 1280x720 sample paused at 1 s in the player).
+# quorvane-video.png (a 1280x720 sample paused at 1 s in the player) and
+# quorvane-opened.png (a sample opened with "Open Video", the crop frame dragged and the
+# text overlay on).
 set -eu
 
 build_dir=${1:-build}
@@ -30,5 +32,6 @@ export QT_QPA_PLATFORM=offscreen
 sample="$build_dir/tests/player/samples/h264_1280x720_audio.mp4"
 if [ -f "$sample" ]; then
     "$helper" "$out_dir/quorvane-video.png" --video "$sample" --at 1000
+    "$helper" "$out_dir/quorvane-opened.png" --open "$build_dir/tests/player/samples/h264_640x480_8s.mp4"
 fi
 echo "pictures written to $out_dir"

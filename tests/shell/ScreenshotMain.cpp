@@ -4,6 +4,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QCheckBox>
+#include <QPushButton>
 #include <QPixmap>
 #include <QStringList>
 
@@ -13,12 +17,15 @@
 //
 //   quorvane-screenshot OUT.png [--tab N] [--converting] [--procform]
 //                               [--video FILE [--at MS] [--greyscale]]
+//                               [--open FILE]
 //
 // --tab N shows settings page N (0..2); --converting shows the window as it looks
 // while a conversion runs (controls locked, "Stop Process" and the progress bar
 // shown); --procform pictures the progress dialog instead of the main window.
 // --video plays FILE in the player and pauses it at MS (default 1000) before the
-// picture is taken, with greyscale on when asked.
+// picture is taken, with greyscale on when asked. --open goes the user's way instead:
+// "Open Video" with FILE as the dialog's answer, the text overlay switched on, pause at
+// about 1 s, and the crop frame's top-left handle dragged 40 pixels right and 30 down.
 namespace {
 
 // Runs the event loop until the predicate holds or ms have passed.
@@ -56,6 +63,40 @@ bool ShowVideo(TForm1 &form, const QString &file, int atMs, bool greyscale)
     return true;
 }
 
+void DragHandle(QWidget *handle, QPoint by)
+{
+    const QPoint grip(4, 4);
+    const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent event(type, QPointF(at), handle->mapToGlobal(QPointF(at)), Qt::LeftButton,
+                          held, Qt::NoModifier);
+        QApplication::sendEvent(handle, &event);
+    };
+    send(QEvent::MouseButtonPress, grip, Qt::LeftButton);
+    send(QEvent::MouseMove, grip + by, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, grip + by, Qt::NoButton);
+}
+
+bool OpenLikeAUser(TForm1 &form, core::ScriptedPrompts &prompts, const QString &file)
+{
+    prompts.OpenFileAnswers.push_back(file);
+    form.ui.OpenButton->click();
+    player::TVFMediaPlayer &player = *form.MediaPlayer1;
+    if (!WaitFor([&] { return player.Status() == player::ST_PLAY
+                              && !player.Frame_GetCurrent().isNull(); }, 5000)) {
+        std::fprintf(stderr, "could not open %s\n", qPrintable(file));
+        return false;
+    }
+    // Effects reach the running video only while it plays: switch the overlay on first.
+    form.ui.edTextLogo->setText(QStringLiteral("Quorvane"));
+    form.ui.cbTextLogo->click();
+    WaitFor([] { return false; }, 1000);
+    form.ui.PauseButton->click();
+    if (QWidget *handle = form.ui.PanelB->findChild<QWidget *>(QStringLiteral("szLeftTop")))
+        DragHandle(handle, QPoint(40, 30));
+    WaitFor([] { return false; }, 300);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -67,7 +108,7 @@ int main(int argc, char *argv[])
     const QStringList args = QApplication::arguments().mid(1);
     if (args.isEmpty() || args.first().startsWith(QLatin1String("--"))) {
         std::fprintf(stderr, "usage: quorvane-screenshot OUT.png [--tab N] [--converting] [--procform]"
-                             " [--video FILE [--at MS] [--greyscale]]\n");
+                             " [--video FILE [--at MS] [--greyscale]] [--open FILE]\n");
         return 2;
     }
     const QString outPath = args.first();
@@ -75,6 +116,7 @@ int main(int argc, char *argv[])
     bool converting = false;
     bool procForm = false;
     QString video;
+    QString openFile;
     int atMs = 1000;
     bool greyscale = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
@@ -90,6 +132,8 @@ int main(int argc, char *argv[])
             atMs = args[++i].toInt();
         else if (args[i] == QLatin1String("--greyscale"))
             greyscale = true;
+        else if (args[i] == QLatin1String("--open") && i + 1 < args.size())
+            openFile = args[++i];
         else {
             std::fprintf(stderr, "unknown argument: %s\n", qPrintable(args[i]));
             return 2;
@@ -119,6 +163,8 @@ int main(int argc, char *argv[])
         form.show();
         QApplication::processEvents();
         if (!video.isEmpty() && !ShowVideo(form, video, atMs, greyscale))
+            return 1;
+        if (!openFile.isEmpty() && !OpenLikeAUser(form, prompts, openFile))
             return 1;
         picture = form.grab();
     }

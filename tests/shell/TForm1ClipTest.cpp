@@ -1,6 +1,8 @@
 // Opening a video, the transport and trimming, and the window commands, driven at window
 // level on the sample videos with scripted prompts and a recording URL opener.
 #include <QAction>
+#include <QApplication>
+#include <QSpinBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -77,6 +79,7 @@ protected:
 
 TEST_F(ClipWindow, OpenReadsTheVideoLetterboxesItAndPlays)
 {
+    form.show();
     Open("h264_640x480.mp4");
     const core::ConversionState &s = form.State;
     EXPECT_EQ(s.FDuration, 3000);
@@ -108,6 +111,20 @@ TEST_F(ClipWindow, OpenReadsTheVideoLetterboxesItAndPlays)
     EXPECT_EQ(prompts.Calls[0].kind, Kind::ChooseOpenFile);
     EXPECT_EQ(prompts.Calls[0].text, form.dlgopen.InitialDir);
     EXPECT_EQ(prompts.Calls[0].filter, form.dlgopen.Filter);
+
+    // The crop is the whole picture, its frame shown around the letterboxed picture.
+    EXPECT_EQ((QList<int>{form.ui.edLeft->value(), form.ui.edTop->value(), form.ui.edWidth->value(),
+                          form.ui.edHeight->value()}),
+              (QList<int>{0, 0, 640, 480}));
+    const auto line = [&](const char *name) {
+        const QWidget *element = form.ui.PanelB->findChild<QWidget *>(QLatin1String(name));
+        return element && element->isVisible() ? element->geometry() : QRect();
+    };
+    EXPECT_EQ(line("lnleft").x(), 12);
+    EXPECT_EQ(line("lnright").x(), 362);
+    EXPECT_EQ(line("lntop").y(), 0);
+    EXPECT_EQ(line("lnBottom").y(), 262);
+    EXPECT_EQ(QApplication::focusWidget(), form.ui.StartConvertButton);
 
     // The position display takes over the status text.
     EXPECT_TRUE(WaitUntil([&] { return Panel(form, 4) == QStringLiteral("Status: Playing"); }, 2000));
