@@ -314,8 +314,3 @@ void TForm1::About1Click()
 }
 
 // Handlers whose behaviour belongs to the subsystems; empty until they are wired.
-void TForm1::StartConvertButtonClick() {}
-void TForm1::StopConvertButtonClick() {}
-void TForm1::SpinEdit1Change() {}
-void TForm1::DelayTimerTimer() {}
-void TForm1::Timer1Timer() {}

@@ -217,6 +217,12 @@ protected:
     struct TEffectsTab;
     std::shared_ptr<TEffectsTab> FEffectsTab;
 
+    // --- Conversion start, stop and result: members (TForm1Convert.cpp) ---
+
+    // --- Capture and assembly: members (TForm1Capture.cpp) ---
+    // Builds FImage from the captured frames with the progress dialog shown.
+    void AssembleGif();
+
 private:
     std::unique_ptr<shell::TErrorReporter> FErrorReporter;
     TLogForm *FLogForm = nullptr;
