@@ -17,6 +17,7 @@ namespace shell { class TErrorReporter; }
 namespace clip { class TTrackBarSelection; }
 class TAboutForm;
 class TLogForm;
+class TProcForm;
 
 // What the open dialog remembers between uses: the folder it starts in, its filter
 // ("Description|patterns|..."), and the files chosen last.
@@ -186,9 +187,9 @@ protected:
     // 1 while Timer3Timer moves the trackbar, so that TrackBar2Change does not seek.
     int Timer3Tag = 0;
 public:
-    // Result presentation for "GIF Viewer" when FImage holds frames: writes the result
-    // again and opens it in the browser. Empty until that step is wired.
-    std::function<void()> ShowResult;
+    // Result presentation, run at the end of the assembly and by "GIF Viewer" when FImage
+    // holds frames: writes out.gif and out.html and opens the page (ShowResultPage).
+    std::function<void()> ShowResult = [this] { ShowResultPage(); };
 protected:
 
     // --- Crop editor: members (TForm1Crop.cpp) ---
@@ -218,10 +219,25 @@ protected:
     std::shared_ptr<TEffectsTab> FEffectsTab;
 
     // --- Conversion start, stop and result: members (TForm1Convert.cpp) ---
+    // Writes FImage to the working folder and opens the page ("GIF is empty." when it has
+    // no frames).
+    void ShowResultPage();
+    // For the commands that move the clip bounds (Open Video, Reset): while a conversion
+    // runs, cancels its delayed start and runs the stop sequence. Does nothing otherwise.
+    void StopRunningConversion();
 
     // --- Capture and assembly: members (TForm1Capture.cpp) ---
-    // Builds FImage from the captured frames with the progress dialog shown.
+    // Builds FImage from the captured frames with the progress dialog shown, then presents
+    // the result (nothing is presented after a reported failure).
     void AssembleGif();
+    // Busy mark of Timer1Timer: 1 while a tick is being handled, so a tick that fires in a
+    // nested event loop of the previous one (an error dialog) returns at once.
+    int Timer1Tag = 0;
+public:
+    // The progress dialog of the assembly, created after the main window (main.cpp sets
+    // it); without one (tests) the assembly runs without a dialog.
+    TProcForm *ProcForm = nullptr;
+protected:
 
 private:
     std::unique_ptr<shell::TErrorReporter> FErrorReporter;

@@ -32,6 +32,7 @@ bool IsEnter(int key)
 
 void TForm1::OpenButtonClick()
 {
+    StopRunningConversion();
     core::LogEvent(ActivityLog, QStringLiteral(" ---> Open is clicked."));
     const QString file = Prompts.ChooseOpenFile(dlgopen.InitialDir, dlgopen.Filter);
     if (file.isEmpty())
@@ -119,6 +120,7 @@ void TForm1::OpenButtonClick()
 
 void TForm1::resetbuttonClick()
 {
+    StopRunningConversion();
     SetClipStart(0);
     SetClipEnd(State.FDuration);
     TrackBarSelection().SetSelEnd(0);

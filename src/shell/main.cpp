@@ -68,6 +68,7 @@ int main(int argc, char *argv[])
         return 0;
     prompts.SetParent(&Form1);
     TProcForm ProcForm;
+    Form1.ProcForm = &ProcForm;
     TAboutForm AboutForm(opener);
     TLogForm LogForm(Form1.ActivityLog);
     Form1.SetForms(&LogForm, &AboutForm);

@@ -1,7 +1,8 @@
 // How the program turns a sequence of true-colour frames into an animated GIF: the image's
 // reduction settings, and for each frame the looping block (first frame only), the delay and
 // the optional transparent colour. quorvane-gifenc uses exactly these steps, so for the same
-// frames and settings it writes the same bytes as a conversion in the program.
+// frames and settings it writes the same bytes as a conversion in the program (the program
+// adds its frames through these functions too).
 #pragma once
 
 #include <cstdint>

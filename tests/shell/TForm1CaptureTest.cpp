@@ -1,0 +1,96 @@
+// The capture tick and the assembly at window level: the busy mark of Timer1, and a whole
+// conversion of a sample video through the window's handlers, with the progress dialog.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <gtest/gtest.h>
+
+#include "PlayerTestSupport.h"
+#include "TForm1.h"
+#include "TProcForm.h"
+#include "TestDoubles.h"
+
+namespace {
+
+using playertest::Sample;
+using playertest::WaitUntil;
+
+// Opens the members of the capture section to the tests.
+class TCaptureProbe : public TForm1
+{
+public:
+    using TForm1::TForm1;
+    using TForm1::Timer1Tag;
+};
+
+class CaptureWindow : public ::testing::Test
+{
+protected:
+    core::ScriptedPrompts prompts;
+    core::RecordingOpener opener;
+    TCaptureProbe form{prompts, opener};
+};
+
+TEST_F(CaptureWindow, TickWhileTheLastIsBusyCapturesNothing)
+{
+    form.State.SourceWidth = 64;
+    form.State.SourceHeight = 48;
+    form.State.CropWidth = 64;
+    form.State.CropHeight = 48;
+    form.State.GifWidth = 32;
+    form.State.GifHeight = 24;
+
+    form.Timer1Tag = 1;
+    form.Timer1Timer();
+    EXPECT_TRUE(form.State.FrameList.empty());
+
+    form.Timer1Tag = 0;
+    form.Timer1Timer();  // no video: the frame is black, of its place's size
+    ASSERT_EQ(form.State.FrameList.size(), 1u);
+    EXPECT_EQ(form.State.FrameList[0].size(), QSize(32, 24));
+    EXPECT_EQ(form.Timer1Tag, 0);
+}
+
+TEST_F(CaptureWindow, ConversionOfASampleEndsInAGifShownOnce)
+{
+    TProcForm procForm;
+    form.ProcForm = &procForm;
+    int shown = 0;
+    int gaugeWhileShown = -1;
+    form.ShowResult = [&] { ++shown; };
+    QObject::connect(procForm.ui.Gauge, &QProgressBar::valueChanged, [&](int value) {
+        if (procForm.isVisible())
+            gaugeWhileShown = value;
+    });
+
+    prompts.OpenFileAnswers.push_back(Sample("h264_640x480.mp4"));
+    form.OpenButtonClick();
+    ASSERT_TRUE(WaitUntil([&] { return form.MediaPlayer1->Status() == player::ST_PLAY; }, 10000));
+    form.ui.GIFwidth->setValue(80);
+    form.ui.GIFHeight->setValue(80);
+    form.ui.spSkinCheckRadioBox3->setChecked(true);  // forward, then backward
+
+    form.StartConvertButtonClick();
+    ASSERT_FALSE(form.ui.StopConvertButton->isHidden());
+    // The clip is the whole 3 s sample; the clip watch ends the capture and assembles.
+    ASSERT_TRUE(WaitUntil([&] { return form.ui.StopConvertButton->isHidden(); }, 20000));
+
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(form.State.FrameList.empty());
+    ASSERT_TRUE(form.State.FImage);
+    const int frames = form.State.FImage->Images().Count();
+    EXPECT_GE(frames, 2 * 20);  // about 30 ticks in 3 s at 10 fps, both directions
+    EXPECT_EQ(frames % 2, 0);
+    EXPECT_EQ(form.State.FImage->Images()[0]->Width(), 80);
+    EXPECT_EQ(gaugeWhileShown, 100);
+    EXPECT_FALSE(procForm.isVisible());
+    const QStringList &lines = form.ActivityLog.Lines();
+    const qsizetype stop = lines.indexOf(QStringLiteral("Stop recording. Convert bitmaps to GIF"));
+    ASSERT_GE(stop, 0);
+    EXPECT_EQ(lines.indexOf(QStringLiteral("GIF complete.")), stop + 1);
+}
+
+} // namespace
