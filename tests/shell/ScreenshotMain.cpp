@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QCheckBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QPixmap>
 #include <QStringList>
 
@@ -17,7 +18,7 @@
 //
 //   quorvane-screenshot OUT.png [--tab N] [--converting] [--procform]
 //                               [--video FILE [--at MS] [--greyscale]]
-//                               [--open FILE]
+//                               [--open FILE [--convert]]
 //
 // --tab N shows settings page N (0..2); --converting shows the window as it looks
 // while a conversion runs (controls locked, "Stop Process" and the progress bar
@@ -26,6 +27,8 @@
 // picture is taken, with greyscale on when asked. --open goes the user's way instead:
 // "Open Video" with FILE as the dialog's answer, the text overlay switched on, pause at
 // about 1 s, and the crop frame's top-left handle dragged 40 pixels right and 30 down.
+// --convert then sets a 320 x 240 GIF, presses "Convert to GIF" and waits for the result
+// page; it prints the page's address and pictures the window after the conversion.
 namespace {
 
 // Runs the event loop until the predicate holds or ms have passed.
@@ -108,7 +111,7 @@ int main(int argc, char *argv[])
     const QStringList args = QApplication::arguments().mid(1);
     if (args.isEmpty() || args.first().startsWith(QLatin1String("--"))) {
         std::fprintf(stderr, "usage: quorvane-screenshot OUT.png [--tab N] [--converting] [--procform]"
-                             " [--video FILE [--at MS] [--greyscale]] [--open FILE]\n");
+                             " [--video FILE [--at MS] [--greyscale]] [--open FILE [--convert]]\n");
         return 2;
     }
     const QString outPath = args.first();
@@ -117,6 +120,7 @@ int main(int argc, char *argv[])
     bool procForm = false;
     QString video;
     QString openFile;
+    bool convert = false;
     int atMs = 1000;
     bool greyscale = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
@@ -134,6 +138,8 @@ int main(int argc, char *argv[])
             greyscale = true;
         else if (args[i] == QLatin1String("--open") && i + 1 < args.size())
             openFile = args[++i];
+        else if (args[i] == QLatin1String("--convert"))
+            convert = true;
         else {
             std::fprintf(stderr, "unknown argument: %s\n", qPrintable(args[i]));
             return 2;
@@ -166,6 +172,17 @@ int main(int argc, char *argv[])
             return 1;
         if (!openFile.isEmpty() && !OpenLikeAUser(form, prompts, openFile))
             return 1;
+        if (!openFile.isEmpty() && convert) {
+            form.ui.GIFwidth->setValue(320);
+            form.ui.GIFHeight->setValue(240);
+            form.ui.StartConvertButton->click();
+            if (!WaitFor([&] { return !opener.Opened.isEmpty(); }, 30000)) {
+                std::fprintf(stderr, "no result page within 30 s\n");
+                return 1;
+            }
+            std::printf("result page: %s\n", qPrintable(opener.Opened.first()));
+            WaitFor([] { return false; }, 300);
+        }
         picture = form.grab();
     }
     if (!picture.save(outPath, "PNG")) {
