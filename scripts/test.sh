@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: first the whole
 # suite in BUILD_DIR (default build), then the encoder's tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer in ASAN_BUILD_DIR (default build-asan).
+# AddressSanitizer and UndefinedBehaviorSanitizer in ASAN_BUILD_DIR (default build-asan),
+# then a smoke run of each fuzz target (FUZZ_SECONDS, default 30, each) in FUZZ_BUILD_DIR
+# (default build-fuzz); longer fuzzing is scripts/fuzz.sh's, outside CI.
 # Directories are relative to the repository root. Exits non-zero on the first failure.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/build-common.sh"
 
 build_dir=${BUILD_DIR:-build}
 asan_build_dir=${ASAN_BUILD_DIR:-build-asan}
+fuzz_build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
+fuzz_seconds=${FUZZ_SECONDS:-30}
 
 bash scripts/install-deps.sh
 
@@ -20,3 +24,6 @@ configure_and_build "$asan_build_dir" \
   -DQUORVANE_SANITIZE=ON -DQUORVANE_BUILD_GUI=OFF -DQUORVANE_BUILD_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$asan_build_dir" -j2 -L sanitize --no-tests=error --output-on-failure
+
+echo "== Fuzz smoke run: $fuzz_build_dir"
+bash scripts/fuzz.sh "$fuzz_seconds" "$fuzz_build_dir"
