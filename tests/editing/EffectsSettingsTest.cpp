@@ -446,33 +446,8 @@ TEST_F(EffectsOnPlayerListTest, AfterAClearNothingIsInForceUntilAControlChanges)
   EXPECT_TRUE(effects.Items()[0].Enabled);
 }
 
-// Colour bars on the 640x480 sample: grey when every sampled pixel has R = G = B and they
-// are not all the same (a black frame is not grey bars).
-bool IsGreyBars(const QImage &frame)
-{
-  if (frame.width() < 640 || frame.height() < 480)
-    return false;
-  QList<QRgb> samples;
-  for (int x = 20; x < 640; x += 80) {
-    const QRgb pixel = frame.pixel(x, 300);
-    if (qRed(pixel) != qGreen(pixel) || qGreen(pixel) != qBlue(pixel))
-      return false;
-    samples << pixel;
-  }
-  return std::any_of(samples.begin(), samples.end(), [&](QRgb p) { return p != samples[0]; });
-}
-
-bool IsColour(const QImage &frame)
-{
-  if (frame.width() < 640 || frame.height() < 480)
-    return false;
-  for (int x = 20; x < 640; x += 80) {
-    const QRgb pixel = frame.pixel(x, 300);
-    if (qRed(pixel) != qGreen(pixel) || qGreen(pixel) != qBlue(pixel))
-      return true;
-  }
-  return false;
-}
+using playertest::Bars;
+using playertest::BarsOf;
 
 TEST(EffectsOnPlayingVideo, GreyscaleBoxGreysTheFramesUntilTheNextOpen)
 {
@@ -486,7 +461,7 @@ TEST(EffectsOnPlayingVideo, GreyscaleBoxGreysTheFramesUntilTheNextOpen)
 
   tab.cbGreyscale->click();
   ASSERT_TRUE(player.Play());
-  EXPECT_TRUE(WaitUntil([&] { return IsGreyBars(player.Frame_GetCurrent()); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return BarsOf(player.Frame_GetCurrent()) == Bars::Grey; }, 5000));
 
   // As opening does: stop, close, clear, play. The box stays checked, the frames are in
   // colour again.
@@ -494,13 +469,13 @@ TEST(EffectsOnPlayingVideo, GreyscaleBoxGreysTheFramesUntilTheNextOpen)
   player.Close();
   player.Effects().Video_Effects_Clear();
   ASSERT_TRUE(player.Play());
-  EXPECT_TRUE(WaitUntil([&] { return IsColour(player.Frame_GetCurrent()); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return BarsOf(player.Frame_GetCurrent()) == Bars::Colour; }, 5000));
   EXPECT_TRUE(tab.cbGreyscale->isChecked());
 
   // Clicking the box off and on again while playing greys the running video.
   tab.cbGreyscale->click();
   tab.cbGreyscale->click();
-  EXPECT_TRUE(WaitUntil([&] { return IsGreyBars(player.Frame_GetCurrent()); }, 3000));
+  EXPECT_TRUE(WaitUntil([&] { return BarsOf(player.Frame_GetCurrent()) == Bars::Grey; }, 3000));
   player.Stop();
 }
 

@@ -168,24 +168,14 @@ TEST_F(MediaPlayerTest, BusErrorEndsPlaybackAndNewPipelineLendsBlackFrame)
 // colour bars come out grey. Without, the same list leaves the frames in colour.
 TEST_F(MediaPlayerTest, DeliveredFramesCarryTheEffectsWhenEnabled)
 {
-  // Grey bars: every sample has R = G = B, and they differ (a black frame is not it).
-  const auto isGrey = [](const QImage &frame) {
-    QList<QRgb> samples;
-    for (int x = 20; x < 640; x += 80) {
-      const QRgb pixel = frame.pixel(x, 300);
-      if (qRed(pixel) != qGreen(pixel) || qGreen(pixel) != qBlue(pixel))
-        return false;
-      samples << pixel;
-    }
-    return std::any_of(samples.begin(), samples.end(), [&](QRgb p) { return p != samples[0]; });
-  };
   player.Effects().Video_Effect_Ex(1, 0, 0, true, player::ef_greyscale, 0, QString());
   PlayUntilFirstFrame("h264_640x480.mp4");
-  EXPECT_FALSE(isGrey(player.Frame_GetCurrent()));
+  EXPECT_NE(playertest::BarsOf(player.Frame_GetCurrent()), playertest::Bars::Grey);
 
   player.Video_Effects_Enabled = true;
   PlayUntilFirstFrame("h264_640x480.mp4");
-  ASSERT_TRUE(WaitUntil([&] { return isGrey(player.Frame_GetCurrent()); }, 3000));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return playertest::BarsOf(player.Frame_GetCurrent()) == playertest::Bars::Grey; }, 3000));
   EXPECT_EQ(player.Effects().Items().size(), 1u);  // the list outlives the pipeline
 }
 

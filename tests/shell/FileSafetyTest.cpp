@@ -28,6 +28,7 @@
 #include "GifDecode.h"
 #include "PlayerTestSupport.h"
 #include "ReportMail.h"
+#include "ShellTestSupport.h"
 #include "SmtpPeer.h"
 #include "TForm1.h"
 #include "TestDoubles.h"
@@ -37,18 +38,9 @@ namespace {
 using playertest::Sample;
 using playertest::WaitUntil;
 using Kind = core::ScriptedPrompts::Kind;
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
+using shelltest::ReadAll;
+using shelltest::TClosedPort;
+using shelltest::WriteAll;
 
 // Opens `file` through the open dialog and converts its first second into a 64 x 48 GIF;
 // true once the result page was handed to the opener.
@@ -224,29 +216,6 @@ TEST_F(SaveFailure, DiskFullEndsInTheReportOfSaving)
 }
 
 // --- The report account's password ---
-
-// A local port that refuses connections: bound, never listening.
-class TClosedPort
-{
-public:
-    TClosedPort()
-    {
-        FSocket = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(FSocket, reinterpret_cast<sockaddr *>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        getsockname(FSocket, reinterpret_cast<sockaddr *>(&address), &length);
-        FPort = ntohs(address.sin_port);
-    }
-    ~TClosedPort() { close(FSocket); }
-    int Port() const { return FPort; }
-
-private:
-    int FSocket = -1;
-    int FPort = 0;
-};
 
 // Sent and not sent: the password reaches the server's login only, never the log, the
 // dialogs, the mail program's text or the mail itself.

@@ -22,6 +22,7 @@
 
 #include "GifDecode.h"
 #include "PlayerTestSupport.h"
+#include "ShellTestSupport.h"
 #include "TForm1.h"
 #include "TestDoubles.h"
 
@@ -29,6 +30,8 @@ namespace {
 
 using playertest::WaitUntil;
 using Kind = core::ScriptedPrompts::Kind;
+using shelltest::ReadAll;
+using shelltest::WriteAll;
 
 const QString kCannotPlay = QStringLiteral("Could not play video. Please try to open another file.");
 const QString kNoDecoder = QStringLiteral("Could not play video. Please install GStreamer libav plugins "
@@ -64,18 +67,6 @@ bool RunFfmpeg(const QStringList &arguments, QString &error)
         return false;
     }
     return true;
-}
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 // A black picture with a white top-left quarter: where that quarter ends up in the GIF

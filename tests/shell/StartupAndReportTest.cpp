@@ -18,6 +18,7 @@
 #include "ErrorReport.h"
 #include "ErrorReporter.h"
 #include "OpenFilter.h"
+#include "ShellTestSupport.h"
 #include "SmtpPeer.h"
 #include "SpecialPaths.h"
 #include "TAboutForm.h"
@@ -28,6 +29,8 @@
 #include "TestDoubles.h"
 
 namespace {
+
+using shelltest::TClosedPort;
 
 QSettings Settings()
 {
@@ -48,29 +51,6 @@ int LinesEndingWith(const core::TActivityLog &log, const QString &text)
         n += line.endsWith(text);
     return n;
 }
-
-// A local port that refuses connections: bound, never listening.
-class TClosedPort
-{
-public:
-    TClosedPort()
-    {
-        FSocket = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(FSocket, reinterpret_cast<sockaddr *>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        getsockname(FSocket, reinterpret_cast<sockaddr *>(&address), &length);
-        FPort = ntohs(address.sin_port);
-    }
-    ~TClosedPort() { close(FSocket); }
-    int Port() const { return FPort; }
-
-private:
-    int FSocket = -1;
-    int FPort = 0;
-};
 
 } // namespace
 

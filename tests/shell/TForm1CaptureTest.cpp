@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "PlayerTestSupport.h"
+#include "ShellTestSupport.h"
 #include "TForm1.h"
 #include "TProcForm.h"
 #include "TestDoubles.h"
@@ -66,9 +67,7 @@ TEST_F(CaptureWindow, ConversionOfASampleEndsInAGifShownOnce)
             gaugeWhileShown = value;
     });
 
-    prompts.OpenFileAnswers.push_back(Sample("h264_640x480.mp4"));
-    form.OpenButtonClick();
-    ASSERT_TRUE(WaitUntil([&] { return form.MediaPlayer1->Status() == player::ST_PLAY; }, 10000));
+    ASSERT_TRUE(shelltest::OpenSample(form, prompts, "h264_640x480.mp4"));
     form.ui.GIFwidth->setValue(80);
     form.ui.GIFHeight->setValue(80);
     form.ui.spSkinCheckRadioBox3->setChecked(true);  // forward, then backward

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "PlayerTestSupport.h"
+#include "ShellTestSupport.h"
 #include "TForm1.h"
 #include "TTrackBarSelection.h"
 #include "TestDoubles.h"
@@ -22,19 +23,10 @@ namespace {
 using playertest::Sample;
 using playertest::WaitUntil;
 using Kind = core::ScriptedPrompts::Kind;
+using shelltest::Events;
+using shelltest::ShownFrame;
 
 const QString kCannotPlay = QStringLiteral("Could not play video. Please try to open another file.");
-
-// The log lines without their time stamps (every event text begins " ---> ").
-QStringList Events(const core::TActivityLog &log)
-{
-    QStringList events;
-    for (const QString &line : log.Lines()) {
-        const qsizetype at = line.indexOf(QStringLiteral(" ---> "));
-        events << (at < 0 ? line : line.mid(at));
-    }
-    return events;
-}
 
 QString Panel(const TForm1 &form, int index)
 {
@@ -46,12 +38,6 @@ clip::TTrackBarSelection *Selection(const TForm1 &form)
     return form.ui.VideoTrackBar->findChild<clip::TTrackBarSelection *>();
 }
 
-// The frame number the samples draw (30 frames per second) that the player shows.
-int ShownFrame(TForm1 &form)
-{
-    return playertest::FrameIndex(form.MediaPlayer1->Frame_GetCurrent());
-}
-
 class ClipWindow : public ::testing::Test
 {
 protected:
@@ -60,12 +46,7 @@ protected:
     TForm1 form{prompts, opener};
 
     // Opens a sample through the open dialog and waits until it plays.
-    void Open(const char *name)
-    {
-        prompts.OpenFileAnswers.push_back(Sample(name));
-        form.OpenButtonClick();
-        ASSERT_TRUE(WaitUntil([&] { return form.MediaPlayer1->Status() == player::ST_PLAY; }, 10000));
-    }
+    void Open(const char *name) { ASSERT_TRUE(shelltest::OpenSample(form, prompts, name)); }
 
     // Pauses and moves the player to ms, waiting until the picture is there.
     void PauseAt(int ms)

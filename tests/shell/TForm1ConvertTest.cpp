@@ -22,6 +22,7 @@
 
 #include "GifDecode.h"
 #include "PlayerTestSupport.h"
+#include "ShellTestSupport.h"
 #include "TForm1.h"
 #include "TestDoubles.h"
 
@@ -29,25 +30,11 @@ namespace {
 
 using playertest::Sample;
 using playertest::WaitUntil;
+using shelltest::Events;
+using shelltest::ShownFrame;
 
 const QString kEmpty = QStringLiteral("GIF is empty.");
 const QString kStop = QStringLiteral(" ---> Stop is clicked.");
-
-// The log lines without their time stamps (every event text begins " ---> ").
-QStringList Events(const core::TActivityLog &log)
-{
-    QStringList events;
-    for (const QString &line : log.Lines()) {
-        const qsizetype at = line.indexOf(QStringLiteral(" ---> "));
-        events << (at < 0 ? line : line.mid(at));
-    }
-    return events;
-}
-
-int ShownFrame(TForm1 &form)
-{
-    return playertest::FrameIndex(form.MediaPlayer1->Frame_GetCurrent());
-}
 
 class ConvertWindow : public ::testing::Test
 {
@@ -56,12 +43,7 @@ protected:
     core::RecordingOpener opener;
     TForm1 form{prompts, opener};
 
-    void Open(const char *name)
-    {
-        prompts.OpenFileAnswers.push_back(Sample(name));
-        form.OpenButtonClick();
-        ASSERT_TRUE(WaitUntil([&] { return form.MediaPlayer1->Status() == player::ST_PLAY; }, 10000));
-    }
+    void Open(const char *name) { ASSERT_TRUE(shelltest::OpenSample(form, prompts, name)); }
 
     // The clip bounds as typed values would set them (ms precision, not limited to the file).
     void SetClip(int startMs, int endMs)

@@ -32,23 +32,8 @@ QStringList LogTexts(const core::TActivityLog &log, int from)
     return texts;
 }
 
-// Colour bars of the 640x480 sample seen on one row: grey when R = G = B at every sample,
-// in colour when not; a flat picture (the black one of a new pipeline) is neither.
-enum class Bars { None, Grey, Colour };
-Bars BarsOf(const QImage &frame)
-{
-    if (frame.width() < 640 || frame.height() < 480)
-        return Bars::None;
-    bool grey = true;
-    bool flat = true;
-    const QRgb first = frame.pixel(20, 300);
-    for (int x = 20; x < 640; x += 80) {
-        const QRgb pixel = frame.pixel(x, 300);
-        grey = grey && qRed(pixel) == qGreen(pixel) && qGreen(pixel) == qBlue(pixel);
-        flat = flat && pixel == first;
-    }
-    return flat ? Bars::None : grey ? Bars::Grey : Bars::Colour;
-}
+using playertest::Bars;
+using playertest::BarsOf;
 
 } // namespace
 

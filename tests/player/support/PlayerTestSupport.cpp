@@ -38,6 +38,21 @@ int FrameIndex(const QImage &frame)
   return index;
 }
 
+Bars BarsOf(const QImage &frame)
+{
+  if (frame.width() < 640 || frame.height() < 480)
+    return Bars::None;
+  bool grey = true;
+  bool flat = true;
+  const QRgb first = frame.pixel(20, 300);
+  for (int x = 20; x < 640; x += 80) {
+    const QRgb pixel = frame.pixel(x, 300);
+    grey = grey && qRed(pixel) == qGreen(pixel) && qGreen(pixel) == qBlue(pixel);
+    flat = flat && pixel == first;
+  }
+  return flat ? Bars::None : grey ? Bars::Grey : Bars::Colour;
+}
+
 bool IsChild(const char *childFlag)
 {
   return !qEnvironmentVariableIsEmpty(childFlag);

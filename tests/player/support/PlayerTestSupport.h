@@ -20,6 +20,12 @@ bool WaitUntil(const std::function<bool()> &predicate, int ms);
 // at x = 16k .. 16k + 15, white when bit 15 - k is set); -1 for a picture too small.
 int FrameIndex(const QImage &frame);
 
+// The colour bars of the 640x480 samples seen on one row (y = 300): grey when R = G = B at
+// every sample, in colour when not; a flat picture (the black one of a new pipeline) is
+// neither.
+enum class Bars { None, Grey, Colour };
+Bars BarsOf(const QImage &frame);
+
 // Whether this process is the child copy started by ExpectChildPasses with this flag.
 bool IsChild(const char *childFlag);
 
