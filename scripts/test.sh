@@ -18,14 +18,14 @@ bash scripts/install-deps.sh
 
 echo "== Build and test: $build_dir"
 configure_and_build "$build_dir" -DQUORVANE_BUILD_GUI=ON
-ctest --test-dir "$build_dir" -j2 --no-tests=error --output-on-failure
+ctest --test-dir "$build_dir" -j2 --timeout 300 --no-tests=error --output-on-failure
 
 echo "== Build and test under sanitizers: $asan_build_dir"
 # Line tables are all a sanitizer report needs, and they build faster than full debug data.
 configure_and_build "$asan_build_dir" \
   -DQUORVANE_SANITIZE=ON -DQUORVANE_BUILD_GUI=ON -DQUORVANE_BUILD_BENCH=OFF \
   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
-ctest --test-dir "$asan_build_dir" -j2 --no-tests=error --output-on-failure
+ctest --test-dir "$asan_build_dir" -j2 --timeout 300 --no-tests=error --output-on-failure
 
 echo "== Fuzz smoke run: $fuzz_build_dir"
-bash scripts/fuzz.sh "$fuzz_seconds" "$fuzz_build_dir"
+FUZZ_SMOKE=1 bash scripts/fuzz.sh "$fuzz_seconds" "$fuzz_build_dir"

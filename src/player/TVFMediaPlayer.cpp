@@ -444,8 +444,10 @@ void TVFMediaPlayer::HandleBusMessage(std::uint64_t generation, GstMessage *mess
       if (FStatus != ST_FREE)
         RaiseError(text);
       // Nothing would ever move again: end playback so callers waiting on the status or
-      // the position go on.
-      EndPlayback();
+      // the position go on. The failed pipeline is freed, not paused: a streaming thread
+      // may still be blocked downstream of the failure, and pausing (unlike going to NULL,
+      // which unblocks the sinks first) can wait on it forever.
+      EndPlayback(/*failed=*/true);
       break;
     }
     case GST_MESSAGE_WARNING:
@@ -481,13 +483,17 @@ void TVFMediaPlayer::HandleBusMessage(std::uint64_t generation, GstMessage *mess
   }
 }
 
-// End of the stream (or a fatal error): stop, status ST_FREE, OnStop once. The pipeline is
-// kept (paused, still seekable) until Close or the next Play.
-void TVFMediaPlayer::EndPlayback()
+// End of the stream (or a fatal error): stop, status ST_FREE, OnStop once. After the end of
+// the stream the pipeline is kept (paused, still seekable) until Close or the next Play;
+// after an error it is freed.
+void TVFMediaPlayer::EndPlayback(bool failed)
 {
   if (FStatus == ST_FREE)
     return;
-  gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED);
+  if (failed)
+    FreeGraph();
+  else
+    gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED);
   FStatus = ST_FREE;
   pendingSeekNs_.reset();
   pendingStopNs_.reset();

@@ -211,7 +211,8 @@ class TVFMediaPlayer : public QWidget {
   ElementPtr MakeAudioSink();
   // UI thread: a bus message of pipeline generation `generation`, owned by the caller.
   void HandleBusMessage(std::uint64_t generation, GstMessage *message);
-  void EndPlayback();
+  // failed: a bus error ends playback; the pipeline is freed rather than kept paused.
+  void EndPlayback(bool failed = false);
   // Flushing accurate seek to positionNs; stopNs (when given) becomes the stop position,
   // else the stop position is left as it is.
   bool SendSeek(std::int64_t positionNs, std::optional<std::int64_t> stopNs = std::nullopt);

@@ -164,6 +164,22 @@ TEST_F(MediaPlayerTest, BusErrorEndsPlaybackAndNewPipelineLendsBlackFrame)
   EXPECT_EQ(player.Position_Get_Time(), 0);
 }
 
+// A damaged WebM (found by fuzzing) whose demuxer fails while a queue thread is still
+// blocked further down with a pad's lock held: pausing the failed pipeline used to wait for
+// that thread forever. Playback must end (the demuxer fails, or on some runs only warns and
+// ends the stream) and the player take the next file.
+TEST_F(MediaPlayerTest, ErrorBehindABlockedQueueStillEndsPlayback)
+{
+  player.FilenameOrURL =
+      QStringLiteral(QUORVANE_PLAYER_FIXTURES_DIR "/error-behind-a-blocked-queue.webm");
+  player.Play();
+  ASSERT_TRUE(WaitUntil([&] { return player.Status() == ST_FREE; }, 5000));
+
+  errors.clear();
+  PlayUntilFirstFrame("h264_640x480.mp4");
+  EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+}
+
 // With effects enabled the stage runs on every delivered frame: with greyscale on, the
 // colour bars come out grey. Without, the same list leaves the frames in colour.
 TEST_F(MediaPlayerTest, DeliveredFramesCarryTheEffectsWhenEnabled)

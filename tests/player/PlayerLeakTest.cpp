@@ -5,6 +5,7 @@
 // chosen through GST_TRACERS before gst_init. So each case re-runs this program as a child
 // with the tracer on and only that case selected; the child does the counting.
 #include "TVFMediaPlayer.h"
+#include "LeaksTracer.h"
 #include "PlayerTestSupport.h"
 
 #include <QApplication>
@@ -30,6 +31,7 @@ using player::ST_FREE;
 using player::ST_PLAY;
 using player::TVFMediaPlayer;
 
+using playertest::LeaksTracer;
 using playertest::Sample;
 using playertest::WaitUntil;
 
@@ -47,80 +49,14 @@ void RunEventsFor(int ms)
 
 using TypeCounts = std::map<std::string, int>;
 
-// The leaks tracer GStreamer was started with; null when GST_TRACERS did not name it.
-class LeaksTracer {
- public:
-  LeaksTracer()
-  {
-    GList *tracers = gst_tracing_get_active_tracers();
-    for (GList *item = tracers; item; item = item->next) {
-      if (!tracer_ && g_strcmp0(G_OBJECT_TYPE_NAME(item->data), "GstLeaksTracer") == 0)
-        tracer_ = GST_TRACER(gst_object_ref(item->data));
-    }
-    g_list_free_full(tracers, gst_object_unref);
-  }
-  ~LeaksTracer()
-  {
-    if (tracer_)
-      gst_object_unref(tracer_);
-  }
-  LeaksTracer(const LeaksTracer &) = delete;
-  LeaksTracer &operator=(const LeaksTracer &) = delete;
-
-  explicit operator bool() const { return tracer_ != nullptr; }
-
-  // Live GstObjects and GstMiniObjects by type name. Looks only at the type each object is
-  // stored under, never into an object, so one being freed meanwhile on another thread is
-  // harmless.
-  TypeCounts LiveObjectsByType() const
-  {
-    // GStreamer 1.22.0 stores the live objects in the result without taking a reference,
-    // yet freeing the result drops one. A marker object of our own shows which way this
-    // tracer works; when the references are borrowed (or the marker is not listed) they are
-    // cleared before the free, so at worst a reference is kept, never one dropped twice.
-    GstBus *marker = gst_bus_new();
-    GstStructure *info = nullptr;
-    g_signal_emit_by_name(tracer_, "get-live-objects", &info);
-    TypeCounts counts;
-    if (!info) {
-      gst_object_unref(marker);
-      return counts;
-    }
-    bool resultOwnsReferences = false;
-    const GValue *list = gst_structure_get_value(info, "live-objects-list");
-    const guint size = list ? gst_value_list_get_size(list) : 0;
-    for (guint i = 0; i < size; ++i) {
-      const GValue *object = EntryObject(list, i);
-      if (!object)
-        continue;
-      if (G_VALUE_HOLDS_OBJECT(object) && g_value_get_object(object) == marker) {
-        resultOwnsReferences = GST_OBJECT_REFCOUNT_VALUE(marker) > 1;
-        continue;
-      }
-      ++counts[G_VALUE_TYPE_NAME(object)];
-    }
-    if (!resultOwnsReferences) {
-      // Both the object and the boxed GValue free functions skip a null pointer.
-      for (guint i = 0; i < size; ++i)
-        if (auto *object = const_cast<GValue *>(EntryObject(list, i)))
-          object->data[0].v_pointer = nullptr;
-    }
-    gst_structure_free(info);
-    gst_object_unref(marker);
-    return counts;
-  }
-
- private:
-  static const GValue *EntryObject(const GValue *list, guint index)
-  {
-    const GValue *entry = gst_value_list_get_value(list, index);
-    if (!entry || !GST_VALUE_HOLDS_STRUCTURE(entry))
-      return nullptr;
-    return gst_structure_get_value(gst_value_get_structure(entry), "object");
-  }
-
-  GstTracer *tracer_ = nullptr;
-};
+// Live GstObjects and GstMiniObjects by type name.
+TypeCounts LiveObjectsByType(const LeaksTracer &tracer)
+{
+  TypeCounts counts;
+  for (GType type : tracer.LiveObjectTypes())
+    ++counts[g_type_name(type)];
+  return counts;
+}
 
 // One line "Type before -> after (+n)" for every type with more live objects after.
 std::string Growth(const TypeCounts &before, const TypeCounts &after)
@@ -211,7 +147,7 @@ TypeCounts SettledCounts(const LeaksTracer &tracer, const TypeCounts &reference)
   timer.start();
   do {
     RunEventsFor(50);
-    counts = tracer.LiveObjectsByType();
+    counts = LiveObjectsByType(tracer);
   } while (!Growth(reference, counts).empty() && timer.elapsed() < 2000);
   return counts;
 }
@@ -254,7 +190,7 @@ TEST_P(PlayerLeakTest, RepeatedCyclesLeaveNoObjectsBehind)
   // The warm-up cycle loads the plugins and fills GStreamer's caches.
   ASSERT_NO_FATAL_FAILURE(cycling.RunCycle(c));
   RunEventsFor(100);
-  const TypeCounts before = tracer.LiveObjectsByType();
+  const TypeCounts before = LiveObjectsByType(tracer);
   const qsizetype childrenBefore = player.findChildren<QObject *>().size();
   const qsizetype widgetsBefore = QApplication::allWidgets().size();
 
