@@ -188,10 +188,12 @@ QStringList PipelineObjects(const playertest::LeaksTracer &tracer)
 }
 
 // GStreamer's leaks tracer, started through GST_TRACERS before gst_init; first called after it.
+// Never destroyed: at exit GStreamer's own threads may still be winding down, and dropping
+// the tracer then is not safe.
 const playertest::LeaksTracer &LiveGstObjects()
 {
-  static const playertest::LeaksTracer tracer;
-  return tracer;
+  static const auto *tracer = new playertest::LeaksTracer;
+  return *tracer;
 }
 
 
