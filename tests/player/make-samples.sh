@@ -15,7 +15,7 @@
 #
 # Files (<size> is 640x480 or 1280x720):
 #   h264_<size>.mp4  h264_<size>_audio.mp4    MP4, H.264 (+ AAC)
-#   mpeg4_<size>.avi mpeg4_<size>_audio.avi   AVI, MPEG-4 Part 2 (+ MP3)
+#   mpeg4_<size>.avi mpeg4_<size>_audio.avi   AVI, MPEG-4 Visual (+ MP3)
 #   vp8_<size>.webm  vp8_<size>_audio.webm    WebM, VP8 (+ Vorbis)
 #   h264_<size>.mkv  h264_<size>_audio.mkv    Matroska, H.264 (+ Vorbis)
 #   rotated90_640x480.mp4   H.264 stored 640x480 with a 90-degree rotation (shown 480x640)
