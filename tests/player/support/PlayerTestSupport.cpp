@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <memory>
+
 #include <gtest/gtest.h>
 
 namespace playertest {
@@ -24,6 +26,15 @@ bool WaitUntil(const std::function<bool()> &predicate, int ms)
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   }
   return true;
+}
+
+bool RunEventsPostedSoFar()
+{
+  // Shared with the queued call, which may still run after a hang was reported.
+  const auto reached = std::make_shared<bool>(false);
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [reached] { *reached = true; }, Qt::QueuedConnection);
+  return WaitUntil([&] { return *reached; }, kHangMs);
 }
 
 int FrameIndex(const QImage &frame)
