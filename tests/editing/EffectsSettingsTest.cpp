@@ -451,17 +451,20 @@ using playertest::BarsOf;
 
 TEST(EffectsOnPlayingVideo, GreyscaleBoxGreysTheFramesUntilTheNextOpen)
 {
+  using playertest::kHangMs;
   using playertest::WaitUntil;
   player::TVFMediaPlayer player;
   player.resize(320, 240);
   player.Video_Effects_Enabled = true;
+  // Looping, so that the last change below still finds frames to grey however late it comes.
+  player.Loop = true;
   player.FilenameOrURL = playertest::Sample("h264_640x480.mp4");
   editing::PlayerEffectsTarget target(player.Effects());
   EffectsTab tab(target);
 
   tab.cbGreyscale->click();
   ASSERT_TRUE(player.Play());
-  EXPECT_TRUE(WaitUntil([&] { return BarsOf(player.Frame_GetCurrent()) == Bars::Grey; }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return BarsOf(player.Frame_GetCurrent()) == Bars::Grey; }, kHangMs));
 
   // As opening does: stop, close, clear, play. The box stays checked, the frames are in
   // colour again.
@@ -469,13 +472,13 @@ TEST(EffectsOnPlayingVideo, GreyscaleBoxGreysTheFramesUntilTheNextOpen)
   player.Close();
   player.Effects().Video_Effects_Clear();
   ASSERT_TRUE(player.Play());
-  EXPECT_TRUE(WaitUntil([&] { return BarsOf(player.Frame_GetCurrent()) == Bars::Colour; }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return BarsOf(player.Frame_GetCurrent()) == Bars::Colour; }, kHangMs));
   EXPECT_TRUE(tab.cbGreyscale->isChecked());
 
   // Clicking the box off and on again while playing greys the running video.
   tab.cbGreyscale->click();
   tab.cbGreyscale->click();
-  EXPECT_TRUE(WaitUntil([&] { return BarsOf(player.Frame_GetCurrent()) == Bars::Grey; }, 3000));
+  EXPECT_TRUE(WaitUntil([&] { return BarsOf(player.Frame_GetCurrent()) == Bars::Grey; }, kHangMs));
   player.Stop();
 }
 
