@@ -35,6 +35,7 @@
 
 namespace {
 
+using playertest::kHangMs;
 using playertest::Sample;
 using playertest::WaitUntil;
 using Kind = core::ScriptedPrompts::Kind;
@@ -49,7 +50,7 @@ bool OpenAndConvert(TForm1 &form, core::ScriptedPrompts &prompts, core::Recordin
     const qsizetype pagesBefore = opener.Opened.size();
     prompts.OpenFileAnswers.push_back(file);
     form.OpenButtonClick();
-    if (!WaitUntil([&] { return form.MediaPlayer1->Status() == player::ST_PLAY; }, 10000))
+    if (!WaitUntil([&] { return form.MediaPlayer1->Status() == player::ST_PLAY; }, kHangMs))
         return false;
     form.State.ClipStartMs = 0;
     form.State.ClipEndMs = 1000;
@@ -57,7 +58,7 @@ bool OpenAndConvert(TForm1 &form, core::ScriptedPrompts &prompts, core::Recordin
     form.ui.GIFHeight->setValue(48);
     form.ui.bsSkinSpinEdit1->setValue(10);
     form.StartConvertButtonClick();
-    return WaitUntil([&] { return opener.Opened.size() > pagesBefore; }, 20000);
+    return WaitUntil([&] { return opener.Opened.size() > pagesBefore; }, kHangMs);
 }
 
 // --- Odd file names ---

@@ -1,6 +1,11 @@
 #include "ShellTestSupport.h"
 
 #include <QFile>
+#include <QImage>
+#include <QTimer>
+
+#include <algorithm>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -32,7 +37,28 @@ bool OpenSample(TForm1 &form, core::ScriptedPrompts &prompts, const char *name)
     prompts.OpenFileAnswers.push_back(playertest::Sample(name));
     form.OpenButtonClick();
     return playertest::WaitUntil([&] { return form.MediaPlayer1->Status() == player::ST_PLAY; },
-                                 10000);
+                                 playertest::kHangMs);
+}
+
+TCaptureTicks::TCaptureTicks(TForm1 &form)
+{
+    QObject::connect(&form.Timer1, &QTimer::timeout, &FContext, [this, &form] {
+        ++FTicks;
+        const std::vector<QImage> &frames = form.State.FrameList;
+        // A tick that found the last one busy appends nothing.
+        const bool appended = !frames.empty() && frames.size() != FFrames;
+        FFrames = frames.size();
+        if (!appended)
+            return;
+        const QImage &last = frames.back();
+        for (int y = 0; y < last.height(); ++y) {
+            const uchar *row = last.constScanLine(y);
+            if (std::any_of(row, row + qsizetype(last.width()) * (last.depth() / 8), [](uchar byte) { return byte != 0; })) {
+                ++FPictures;
+                return;
+            }
+        }
+    });
 }
 
 QByteArray ReadAll(const QString &path)

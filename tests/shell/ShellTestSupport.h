@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -21,8 +22,27 @@ QStringList Events(const core::TActivityLog &log);
 int ShownFrame(TForm1 &form);
 
 // Opens a sample through the open dialog (answered by prompts) and waits until it plays.
-// False when it did not play within 10 s.
+// False only when that wait reached playertest::kHangMs.
 bool OpenSample(TForm1 &form, core::ScriptedPrompts &prompts, const char *name);
+
+// Watches the capture ticks (Timer1) of the form's conversions, each after the window's own
+// handler: how many ran, and how many of them captured a picture rather than the all-black
+// one a new pipeline lends before its first frame (the assembly drops those). How many ticks
+// fit into a clip depends on the machine's load; this lets a test relate the GIF's frames
+// to the ticks that really ran.
+class TCaptureTicks
+{
+public:
+    explicit TCaptureTicks(TForm1 &form);
+    int Ticks() const { return FTicks; }
+    int Pictures() const { return FPictures; }
+
+private:
+    QObject FContext;  // ends the watch with this object
+    int FTicks = 0;
+    int FPictures = 0;
+    size_t FFrames = 0;  // the frame list's length after the last tick
+};
 
 // The whole file, or nothing when it cannot be read.
 QByteArray ReadAll(const QString &path);

@@ -18,6 +18,7 @@
 #include "ErrorReport.h"
 #include "ErrorReporter.h"
 #include "OpenFilter.h"
+#include "PlayerTestSupport.h"
 #include "ShellTestSupport.h"
 #include "SmtpPeer.h"
 #include "SpecialPaths.h"
@@ -278,7 +279,7 @@ TEST(Startup, ReportEndsTheEventLoopWhileTheProgressDialogIsShown)
         stuck = true;
         QCoreApplication::exit(1);
     });
-    watchdog.start(5000);
+    watchdog.start(playertest::kHangMs);
     QApplication::exec();
     EXPECT_FALSE(stuck);
     EXPECT_TRUE(form.State.ClosingDone);

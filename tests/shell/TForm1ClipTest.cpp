@@ -9,6 +9,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTimeEdit>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 
 namespace {
 
+using playertest::kHangMs;
 using playertest::Sample;
 using playertest::WaitUntil;
 using Kind = core::ScriptedPrompts::Kind;
@@ -54,7 +56,7 @@ protected:
         if (form.State.PlayerState != 2)
             form.PauseButtonClick();
         form.MediaPlayer1->Position_Set_Time(ms);
-        ASSERT_TRUE(WaitUntil([&] { return ShownFrame(form) == ms * 30 / 1000; }, 5000)) << ms;
+        ASSERT_TRUE(WaitUntil([&] { return ShownFrame(form) == ms * 30 / 1000; }, kHangMs)) << ms;
     }
 };
 
@@ -108,7 +110,7 @@ TEST_F(ClipWindow, OpenReadsTheVideoLetterboxesItAndPlays)
     EXPECT_EQ(QApplication::focusWidget(), form.ui.StartConvertButton);
 
     // The position display takes over the status text.
-    EXPECT_TRUE(WaitUntil([&] { return Panel(form, 4) == QStringLiteral("Status: Playing"); }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return Panel(form, 4) == QStringLiteral("Status: Playing"); }, kHangMs));
 }
 
 TEST_F(ClipWindow, SecondOpenReplacesTheFirstVideo)
@@ -209,7 +211,7 @@ TEST_F(ClipWindow, StepForwardEndsOnTheWholeSecondWhenTheTickMoves)
         EXPECT_EQ(form.MediaPlayer1->Position_Get_Time(), c.toMs);
         EXPECT_EQ(form.ui.VideoTrackBar->value(), c.tick);
         EXPECT_EQ(Panel(form, 2), QStringLiteral("Current: 00:00:0") + QString::number(c.tick));
-        EXPECT_TRUE(WaitUntil([&] { return ShownFrame(form) == c.toMs * 30 / 1000; }, 5000));
+        ASSERT_TRUE(WaitUntil([&] { return ShownFrame(form) == c.toMs * 30 / 1000; }, kHangMs));
         EXPECT_EQ(form.MediaPlayer1->Position_Get_Time(), c.toMs) << "no extra seek";
     }
     EXPECT_EQ(Events(form.ActivityLog).last(), QStringLiteral(" ---> 0.1 sec. right clicked."));
@@ -218,7 +220,7 @@ TEST_F(ClipWindow, StepForwardEndsOnTheWholeSecondWhenTheTickMoves)
 TEST_F(ClipWindow, StepPausesAPlayingVideo)
 {
     Open("h264_640x480_8s.mp4");
-    ASSERT_TRUE(WaitUntil([&] { return form.MediaPlayer1->Position_Get_Time() >= 1000; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return form.MediaPlayer1->Position_Get_Time() >= 1000; }, kHangMs));
     form.ui.Button5->click();
     EXPECT_EQ(form.State.PlayerState, 2);
     EXPECT_FALSE(form.State.StepBusy);
@@ -318,9 +320,15 @@ TEST_F(ClipWindow, PlayClipPastTheEndOfTheFileHoldsThePlayerAtTheClipStart)
     form.ui.playtrimmedbutton->click();
     EXPECT_TRUE(form.State.ClipBounded);
     EXPECT_EQ(form.State.PlayerState, 1);
-    ASSERT_TRUE(WaitUntil([&] { return form.MediaPlayer1->Status() == player::ST_FREE; }, 10000));
-    EXPECT_TRUE(WaitUntil([&] { return ShownFrame(form) == 210; }, 5000));
-    WaitUntil([] { return false; }, 500);
+    ASSERT_TRUE(WaitUntil([&] { return form.MediaPlayer1->Status() == player::ST_FREE; }, kHangMs));
+    ASSERT_TRUE(WaitUntil([&] { return ShownFrame(form) == 210; }, kHangMs));
+    // The clip watch (Timer3) looks again on every tick; over ten more of them nothing moves.
+    int watchTicks = 0;
+    {
+        const QObject counting;
+        QObject::connect(&form.Timer3, &QTimer::timeout, &counting, [&] { ++watchTicks; });
+        ASSERT_TRUE(WaitUntil([&] { return watchTicks >= 10; }, kHangMs));
+    }
     EXPECT_EQ(ShownFrame(form), 210);
     EXPECT_EQ(form.MediaPlayer1->Status(), player::ST_FREE);
     EXPECT_TRUE(form.State.ClipBounded);
@@ -342,7 +350,7 @@ TEST_F(ClipWindow, PlayClipLoopsWithinTheClip)
         wrapped += now < previous;
         previous = now;
         return wrapped >= 2;
-    }, 5000);
+    }, kHangMs);
     EXPECT_GE(wrapped, 2);
     EXPECT_EQ(form.MediaPlayer1->Status(), player::ST_PLAY);
     // Play ends the loop.

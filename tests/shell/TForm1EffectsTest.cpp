@@ -90,6 +90,7 @@ TEST(TForm1Effects, FontChosenInTheDialogGoesToTheOverlay)
 // force until one of them changes again.
 TEST(TForm1Effects, OpeningAnotherVideoDropsTheEffectsUntilAControlChanges)
 {
+    using playertest::kHangMs;
     using playertest::WaitUntil;
     core::ScriptedPrompts prompts;
     core::RecordingOpener opener;
@@ -97,13 +98,13 @@ TEST(TForm1Effects, OpeningAnotherVideoDropsTheEffectsUntilAControlChanges)
     const auto open = [&] {
         prompts.OpenFileAnswers.push_back(playertest::Sample("h264_640x480.mp4"));
         form.OpenButtonClick();
-        return WaitUntil([&] { return form.MediaPlayer1->Status() == player::ST_PLAY; }, 10000);
+        return WaitUntil([&] { return form.MediaPlayer1->Status() == player::ST_PLAY; }, kHangMs);
     };
     ASSERT_TRUE(open());
     form.ui.tbLightness->setValue(100);
     form.ui.cbGreyscale->click();
     const auto shows = [&](Bars bars) {
-        return WaitUntil([&] { return BarsOf(form.MediaPlayer1->Frame_GetCurrent()) == bars; }, 5000);
+        return WaitUntil([&] { return BarsOf(form.MediaPlayer1->Frame_GetCurrent()) == bars; }, kHangMs);
     };
     ASSERT_TRUE(shows(Bars::Grey));
 
