@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <deque>
 #include <utility>
 
 namespace player {
@@ -29,6 +30,11 @@ constexpr guint kPlayFlagAudio = 1u << 1;
 // of its own (the fake sink of a machine without sound), GStreamer 1.22 keeps the volume
 // element it inserts alive after the pipeline is freed, one per file played.
 constexpr guint kPlayFlagSoftVolume = 1u << 4;
+
+// How long freeing a pipeline waits for GStreamer to finalise its elements. Normally they
+// are gone when the pipeline reaches NULL, or a few ms later; the bound is for an element
+// that GStreamer never lets go, and keeps the UI thread's wait as short as Pause's.
+constexpr std::chrono::milliseconds kReleaseBound{1000};
 
 // Format texts (from the file's extension) of containers whose streams the information
 // reader may not list but that carry video, and of audio-only formats.
@@ -101,16 +107,30 @@ QString TakeErrorText(GstMessage *message, bool warning)
 
 }  // namespace
 
-// What the bus sync handler needs: the player to post to and the generation of the pipeline
-// the bus belongs to. Owned by the bus (freed by its destroy notify).
+// Bus messages on their way to the UI thread, shared by the player and the sync handlers of
+// its buses (a handler may still be running on a GStreamer thread after the player removed
+// it). mutex protects every member.
+struct TVFMediaPlayer::BusMailbox {
+  std::mutex mutex;
+  TVFMediaPlayer *owner = nullptr;         // null once the player is being destroyed
+  std::uint64_t acceptedGeneration = 0;    // the pipeline whose messages are queued
+  std::deque<GstMessage *> messages;       // owned, oldest first
+  bool drainPosted = false;                // a DrainBus call is on its way
+};
+
+// What the bus sync handler needs: the mailbox and the generation of the pipeline the bus
+// belongs to. Owned by the bus (freed by its destroy notify).
 struct TVFMediaPlayer::BusContext {
-  TVFMediaPlayer *player;
+  std::shared_ptr<BusMailbox> mailbox;
   std::uint64_t generation;
 };
 
 TVFMediaPlayer::TVFMediaPlayer(QWidget *parent)
-    : QWidget(parent), effects_([this] { return FStatus == ST_PLAY; })
+    : QWidget(parent),
+      effects_([this] { return FStatus == ST_PLAY; }),
+      busMailbox_(std::make_shared<BusMailbox>())
 {
+  busMailbox_->owner = this;
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFocusPolicy(Qt::NoFocus);
   if (width() < 5 && height() < 5)
@@ -137,6 +157,8 @@ TVFMediaPlayer::TVFMediaPlayer(QWidget *parent)
 TVFMediaPlayer::~TVFMediaPlayer()
 {
   Close();
+  std::lock_guard lock(busMailbox_->mutex);
+  busMailbox_->owner = nullptr;
 }
 
 void TVFMediaPlayer::RaiseError(const QString &text)
@@ -248,6 +270,7 @@ void TVFMediaPlayer::BuildGraph()
     return;
   }
   gst_object_ref_sink(pipeline_.get());
+  released_.Watch(pipeline_.get());
 
   gchar *uri = gst_filename_to_uri(QFile::encodeName(FilenameOrURL).constData(), nullptr);
   g_object_set(pipeline_.get(), "uri", uri, nullptr);
@@ -281,7 +304,7 @@ void TVFMediaPlayer::BuildGraph()
 
   GstBus *bus = gst_element_get_bus(pipeline_.get());
   gst_bus_set_sync_handler(bus, &TVFMediaPlayer::BusSyncHandler,
-                           new BusContext{this, generation_},
+                           new BusContext{busMailbox_, generation_},
                            [](gpointer data) { delete static_cast<BusContext *>(data); });
   gst_object_unref(bus);
 
@@ -300,11 +323,20 @@ void TVFMediaPlayer::BuildGraph()
 }
 
 // UI thread. Stops the streaming threads (set_state NULL returns only after they finished),
-// so nothing touches stage_ or this afterwards; bumps the generation so queued messages of
-// this pipeline are dropped.
+// so nothing touches stage_ or this afterwards; bumps the generation so that the mailbox
+// drops this pipeline's messages, queued or still to come; then waits until GStreamer has
+// finalised every element of it.
 void TVFMediaPlayer::FreeGraph()
 {
   ++generation_;
+  std::deque<GstMessage *> stale;
+  {
+    std::lock_guard lock(busMailbox_->mutex);
+    busMailbox_->acceptedGeneration = generation_;
+    stale.swap(busMailbox_->messages);
+  }
+  for (GstMessage *message : stale)
+    gst_message_unref(message);
   pendingSeekNs_.reset();
   pendingStopNs_.reset();
   inFlightSeekNs_.reset();
@@ -315,6 +347,7 @@ void TVFMediaPlayer::FreeGraph()
     gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
     gst_object_unref(bus);
     pipeline_.reset();
+    released_.WaitUntilReleased(kReleaseBound);
   }
   effects_.DetachFilter();
   stage_.reset();
@@ -391,7 +424,7 @@ TVFMediaPlayer::ElementPtr TVFMediaPlayer::MakeAudioSink()
   return fake;
 }
 
-// Streaming thread (or the thread posting to the bus). Hands the message to the UI thread
+// Streaming thread (or the thread posting to the bus). Queues the message for the UI thread
 // without taking an extra reference: returning GST_BUS_DROP makes it ours to release.
 GstBusSyncReply TVFMediaPlayer::BusSyncHandler(GstBus *, GstMessage *message, gpointer data)
 {
@@ -417,46 +450,62 @@ GstBusSyncReply TVFMediaPlayer::BusSyncHandler(GstBus *, GstMessage *message, gp
     gst_message_unref(message);
     return GST_BUS_DROP;
   }
-  std::shared_ptr<GstMessage> owned(message, gst_message_unref);
-  TVFMediaPlayer *player = context->player;
-  const std::uint64_t generation = context->generation;
-  QMetaObject::invokeMethod(
-      player, [player, generation, owned] { player->HandleBusMessage(generation, owned.get()); },
-      Qt::QueuedConnection);
+  BusMailbox &mailbox = *context->mailbox;
+  std::unique_lock lock(mailbox.mutex);
+  if (!mailbox.owner || context->generation != mailbox.acceptedGeneration) {
+    lock.unlock();
+    gst_message_unref(message);  // of a pipeline being torn down, or of a player being destroyed
+    return GST_BUS_DROP;
+  }
+  mailbox.messages.push_back(message);
+  if (!mailbox.drainPosted) {
+    mailbox.drainPosted = true;
+    TVFMediaPlayer *player = mailbox.owner;  // alive: its destructor clears owner under mutex
+    QMetaObject::invokeMethod(player, [player] { player->DrainBus(); }, Qt::QueuedConnection);
+  }
   return GST_BUS_DROP;
 }
 
-void TVFMediaPlayer::HandleBusMessage(std::uint64_t generation, GstMessage *message)
+// One message per call, the next call posted first: each message is handled in an event
+// loop pass of its own, as if it had been posted alone (a dialog opened by OnError still
+// sees the messages that follow).
+void TVFMediaPlayer::DrainBus()
+{
+  MessagePtr message;
+  {
+    std::lock_guard lock(busMailbox_->mutex);
+    if (busMailbox_->messages.empty()) {
+      busMailbox_->drainPosted = false;
+      return;
+    }
+    message.reset(busMailbox_->messages.front());
+    busMailbox_->messages.pop_front();
+    if (busMailbox_->messages.empty())
+      busMailbox_->drainPosted = false;
+    else
+      QMetaObject::invokeMethod(this, [this] { DrainBus(); }, Qt::QueuedConnection);
+  }
+  HandleBusMessage(generation_, std::move(message));
+}
+
+void TVFMediaPlayer::HandleBusMessage(std::uint64_t generation, MessagePtr message)
 {
   if (generation != generation_ || !pipeline_)
     return;  // from a pipeline already torn down
-  switch (GST_MESSAGE_TYPE(message)) {
-    case GST_MESSAGE_EOS:
-      if (Loop && FStatus == ST_PLAY)
-        Restart();
-      else
-        EndPlayback();
+  const GstMessageType type = GST_MESSAGE_TYPE(message.get());
+  QString errorText;
+  bool settled = false;
+  switch (type) {
+    case GST_MESSAGE_ERROR:
+      errorText = TakeErrorText(message.get(), false);
       break;
-    case GST_MESSAGE_ERROR: {
-      // Logged always; reported once, for the error that ends playback (the elements
-      // downstream of a failure usually add "Internal data stream error" after it).
-      const QString text = TakeErrorText(message, false);
-      if (FStatus != ST_FREE)
-        RaiseError(text);
-      // Nothing would ever move again: end playback so callers waiting on the status or
-      // the position go on. The failed pipeline is freed, not paused: a streaming thread
-      // may still be blocked downstream of the failure, and pausing (unlike going to NULL,
-      // which unblocks the sinks first) can wait on it forever.
-      EndPlayback(/*failed=*/true);
-      break;
-    }
     case GST_MESSAGE_WARNING:
-      TakeErrorText(message, true);
+      TakeErrorText(message.get(), true);
       break;
     case GST_MESSAGE_ELEMENT: {
       // A decoder or demuxer is missing; playback may go on with the other streams.
-      gchar *detail = gst_missing_plugin_message_get_installer_detail(message);
-      gchar *description = gst_missing_plugin_message_get_description(message);
+      gchar *detail = gst_missing_plugin_message_get_installer_detail(message.get());
+      gchar *description = gst_missing_plugin_message_get_description(message.get());
       qWarning().noquote() << "Missing GStreamer plugin:" << (description ? description : "?");
       missingPluginDetails_ << QString::fromUtf8(detail ? detail : "unknown");
       g_free(detail);
@@ -464,16 +513,42 @@ void TVFMediaPlayer::HandleBusMessage(std::uint64_t generation, GstMessage *mess
       break;
     }
     case GST_MESSAGE_STATE_CHANGED: {
+      GstState pending = GST_STATE_VOID_PENDING;
+      gst_message_parse_state_changed(message.get(), nullptr, nullptr, &pending);
+      settled = pending == GST_STATE_VOID_PENDING;
+      break;
+    }
+    default:
+      break;
+  }
+  message.reset();
+
+  switch (type) {
+    case GST_MESSAGE_EOS:
+      if (Loop && FStatus == ST_PLAY)
+        Restart();
+      else
+        EndPlayback();
+      break;
+    case GST_MESSAGE_ERROR:
+      // Logged always; reported once, for the error that ends playback (the elements
+      // downstream of a failure usually add "Internal data stream error" after it).
+      if (FStatus != ST_FREE)
+        RaiseError(errorText);
+      // Nothing would ever move again: end playback so callers waiting on the status or
+      // the position go on. The failed pipeline is freed, not paused: a streaming thread
+      // may still be blocked downstream of the failure, and pausing (unlike going to NULL,
+      // which unblocks the sinks first) can wait on it forever.
+      EndPlayback(/*failed=*/true);
+      break;
+    case GST_MESSAGE_STATE_CHANGED:
       // A paused -> playing change that was still going when the seek came posts no
       // async-done of its own: its final state change is the moment to send.
-      GstState pending = GST_STATE_VOID_PENDING;
-      gst_message_parse_state_changed(message, nullptr, nullptr, &pending);
-      if (pending == GST_STATE_VOID_PENDING) {
+      if (settled) {
         ForgetSettledSeek();
         SendPendingSeek();
       }
       break;
-    }
     case GST_MESSAGE_ASYNC_DONE:
       ForgetSettledSeek();
       SendPendingSeek();

@@ -5,12 +5,17 @@
 // - Every public member and every event (OnError, OnStop) runs on the UI thread.
 // - GStreamer's streaming threads enter only OnNewFrame (appsink new-sample / new-preroll)
 //   and the bus sync handler. The first copies the frame into the frame slot under
-//   frameMutex_ and posts one coalesced repaint; the second hands each message to the UI
-//   thread with a queued call tagged with the pipeline's generation, so messages of a
-//   pipeline that has since been torn down are ignored.
+//   frameMutex_ and posts one coalesced repaint; the second queues each message in the bus
+//   mailbox (its own mutex) and posts one queued call that hands them to the UI thread one
+//   at a time. The mailbox takes only messages of the current pipeline generation, so
+//   nothing of a pipeline that has since been torn down is queued or handled.
+// - Freeing a pipeline waits (bounded) until GStreamer has finalised all of its elements,
+//   also those a GStreamer thread let go of after the pipeline reached NULL, so the next
+//   pipeline never runs beside the remains of the previous one (ElementReleaseWatch).
 #pragma once
 
 #include "EffectsStage.h"
+#include "ElementReleaseWatch.h"
 #include "MediaInfo.h"
 #include "RendererGeometry.h"
 #include "VideoEffects.h"
@@ -197,6 +202,11 @@ class TVFMediaPlayer : public QWidget {
     void operator()(GstElement *element) const { gst_object_unref(element); }
   };
   using ElementPtr = std::unique_ptr<GstElement, GstObjectDeleter>;
+  struct GstMessageDeleter {
+    void operator()(GstMessage *message) const { gst_message_unref(message); }
+  };
+  using MessagePtr = std::unique_ptr<GstMessage, GstMessageDeleter>;
+  struct BusMailbox;
   struct BusContext;
 
   void RaiseError(const QString &text);
@@ -209,8 +219,12 @@ class TVFMediaPlayer : public QWidget {
   void FreeGraph();
   ElementPtr MakeVideoSink();
   ElementPtr MakeAudioSink();
-  // UI thread: a bus message of pipeline generation `generation`, owned by the caller.
-  void HandleBusMessage(std::uint64_t generation, GstMessage *message);
+  // UI thread: hands the oldest message of the bus mailbox to HandleBusMessage.
+  void DrainBus();
+  // UI thread: a bus message of pipeline generation `generation`. The message is let go
+  // before anything is done about it (it holds its source element, and what is done may
+  // free the pipeline).
+  void HandleBusMessage(std::uint64_t generation, MessagePtr message);
   // failed: a bus error ends playback; the pipeline is freed rather than kept paused.
   void EndPlayback(bool failed = false);
   // Flushing accurate seek to positionNs; stopNs (when given) becomes the stop position,
@@ -245,6 +259,8 @@ class TVFMediaPlayer : public QWidget {
   ElementPtr pipeline_;
   std::unique_ptr<EffectsStage> stage_;  // lives as long as pipeline_; used by OnNewFrame
   std::uint64_t generation_ = 0;         // bumped at every teardown
+  std::shared_ptr<BusMailbox> busMailbox_;  // shared with the bus sync handlers
+  ElementReleaseWatch released_;            // the elements of every pipeline built
   std::optional<std::int64_t> pendingSeekNs_;   // kept until async-done, not sent yet
   std::optional<std::int64_t> pendingStopNs_;   // the stop position that goes with it
   // While a seek is kept or in flight, looks every 10 ms whether the pipeline has settled:
