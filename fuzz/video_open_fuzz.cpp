@@ -9,7 +9,7 @@
 // (same name, same size) never answers with the previous input's information.
 //
 // Time per input is bounded by the discoverer's own timeout (5 s), kPlayMs, kSeekMs and
-// kSettleMs; scripts/fuzz.sh gives libFuzzer a -timeout well above their sum, so only a
+// kReleaseMs; scripts/fuzz.sh gives libFuzzer a -timeout well above their sum, so only a
 // pipeline that does not stop or tear down counts as a hang.
 //
 // GStreamer and Qt are not instrumented: coverage guides only through our player's code,
@@ -21,13 +21,17 @@
 // from ours. Instead this process keeps the two that GStreamer 1.22 has away from
 // LeakSanitizer (GLib's dropped quark arrays; the I/O state gst-libav's demuxers lose per
 // file). LeakSanitizer does not report a GstObject left with a reference too many here, so
-// GStreamer's leaks tracer lists the live objects after each input: once the player is gone,
-// no element, pad, bus, message, buffer, event, query or sample may be left. That check is
-// skipped after an input that ended in a stream error: GStreamer 1.22's decodebin and
-// playsink leave pads behind after some demuxer errors (a few times in half an hour of
-// fuzzing), and our own error path is checked object by object by the player's leak test
-// (its BusError cycles). GLib hands out every small block from malloc in this build
-// (cmake/SanitizerDefaults.cpp.in), so ASan sees each one.
+// GStreamer's leaks tracer records the objects each input creates and destroys: once the
+// player is gone, no element, pad, bus, message, buffer, event, query or sample of the input
+// may be left. Before it is asked, every element the input created (the player's pipeline
+// and the discoverer's) must have been finalised: a GStreamer thread may drop the last
+// reference to a pipeline a moment after it was freed (the player waits for its own, within
+// a bound), and what that pipeline holds goes with it; an element still alive after
+// kReleaseMs is a leak of its own. The check is skipped after an input that ended in a
+// stream error: GStreamer 1.22's decodebin and playsink leave pads behind after some demuxer
+// errors (a few times in half an hour of fuzzing), and our own error path is checked object
+// by object by the player's leak test (its BusError cycles). GLib hands out every small
+// block from malloc in this build (cmake/SanitizerDefaults.cpp.in), so ASan sees each one.
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -50,6 +54,7 @@
 #include <cstring>
 #include <functional>
 
+#include "ElementLifetimes.h"
 #include "FuzzInput.h"
 #include "LeaksTracer.h"
 #include "TVFMediaPlayer.h"
@@ -64,8 +69,9 @@ using player::TVFMediaPlayer;
 // How long the player may play before it is stopped, and how long after the seek (ms).
 constexpr int kPlayMs = 2000;
 constexpr int kSeekMs = 500;
-// How long GStreamer's objects may outlive the player before they count as leaked (ms).
-constexpr int kSettleMs = 2000;
+// How long the input's elements may outlive the player before they count as leaked (ms):
+// only an element that is never released takes this long.
+constexpr int kReleaseMs = 10000;
 
 QString VideoPath()
 {
@@ -169,11 +175,11 @@ TQuarkArrayKeeper QuarkArrays;
 // Left out: decodebin's ghost pads (GstDecodePad and the GstProxyPad inside each), which
 // GStreamer 1.22's decodebin keeps alive after some demuxer failures, even ones it only
 // warns about. A pipeline of ours left alive still shows with its elements and other pads.
-QStringList PipelineObjects(const playertest::LeaksTracer &tracer)
+QStringList PipelineObjects(playertest::LeaksTracer &tracer)
 {
   const GType decodePad = g_type_from_name("GstDecodePad");  // 0 until decodebin is loaded
   QStringList names;
-  for (GType type : tracer.LiveObjectTypes()) {
+  for (GType type : tracer.ObjectsCreatedSinceStart()) {
     if ((decodePad && type == decodePad) || type == GST_TYPE_PROXY_PAD)
       continue;
     for (GType kind : {GST_TYPE_ELEMENT, GST_TYPE_PAD, GST_TYPE_BUS, GST_TYPE_MESSAGE,
@@ -190,9 +196,9 @@ QStringList PipelineObjects(const playertest::LeaksTracer &tracer)
 // GStreamer's leaks tracer, started through GST_TRACERS before gst_init; first called after it.
 // Never destroyed: at exit GStreamer's own threads may still be winding down, and dropping
 // the tracer then is not safe.
-const playertest::LeaksTracer &LiveGstObjects()
+playertest::LeaksTracer &LiveGstObjects()
 {
-  static const auto *tracer = new playertest::LeaksTracer;
+  static auto *tracer = new playertest::LeaksTracer;
   return *tracer;
 }
 
@@ -273,9 +279,12 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
   static char name[] = "video_open_fuzz";
   static char *argv[] = {name, nullptr};
   qputenv("QT_QPA_PLATFORM", "offscreen");
-  qputenv("GST_TRACERS", "leaks");
+  // A run may name the tracer itself, with options (stack traces of each object's creation).
+  if (qEnvironmentVariableIsEmpty("GST_TRACERS"))
+    qputenv("GST_TRACERS", "leaks");
   gst_init(nullptr, nullptr);
   Check(static_cast<bool>(LiveGstObjects()), "GStreamer's leaks tracer did not start");
+  playertest::ElementLifetimes::Instance();  // its hook goes in before any pipeline runs
   HideSoundOutputs();
   HideLibavDemuxers();
   new QApplication(argc, argv);  // lives until the process exits
@@ -287,6 +296,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
   bool streamError = false;
+  LiveGstObjects().StartTracking();
+  playertest::ElementLifetimes::Instance().StartWatching();
   {
     QFile file(VideoPath());
     Check(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "cannot write the input file");
@@ -325,18 +336,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QCoreApplication::processEvents();
   QuarkArrays.Keep();
-  // GStreamer's own threads (a task being stopped, a call made asynchronously) may hold
-  // the last references for a moment after the pipeline was freed; a leak stays.
   if (streamError)
     return 0;
-  QStringList left = PipelineObjects(LiveGstObjects());
-  QElapsedTimer settle;
-  settle.start();
-  while (!left.isEmpty() && settle.elapsed() < kSettleMs) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    g_usleep(10000);
-    left = PipelineObjects(LiveGstObjects());
+  const QStringList elementsLeft =
+      playertest::ElementLifetimes::Instance().WaitUntilNoneAlive(kReleaseMs);
+  if (!elementsLeft.isEmpty()) {
+    std::fprintf(stderr, "GStreamer elements still alive %d ms after the player was destroyed: %s\n",
+                 kReleaseMs, qPrintable(elementsLeft.join(QStringLiteral(", "))));
+    fuzzsupport::Fail("GStreamer elements leaked");
   }
+  const QStringList left = PipelineObjects(LiveGstObjects());
   if (!left.isEmpty()) {
     std::fprintf(stderr, "GStreamer objects left after the player was destroyed: %s\n",
                  qPrintable(left.join(QStringLiteral(", "))));

@@ -4,12 +4,22 @@ namespace playertest {
 
 namespace {
 
-const GValue *EntryObject(const GValue *list, guint index)
+// Calls fn(type name, address) for each entry of one list of an activity checkpoint.
+template <typename Fn>
+void ForEachRecord(const GstStructure *checkpoint, const char *field, Fn fn)
 {
-  const GValue *entry = gst_value_list_get_value(list, index);
-  if (!entry || !GST_VALUE_HOLDS_STRUCTURE(entry))
-    return nullptr;
-  return gst_structure_get_value(gst_value_get_structure(entry), "object");
+  const GValue *list = gst_structure_get_value(checkpoint, field);
+  const guint size = list ? gst_value_list_get_size(list) : 0;
+  for (guint i = 0; i < size; ++i) {
+    const GValue *entry = gst_value_list_get_value(list, i);
+    if (!entry || !GST_VALUE_HOLDS_STRUCTURE(entry))
+      continue;
+    const GstStructure *record = gst_value_get_structure(entry);
+    const gchar *type = gst_structure_get_string(record, "type-name");
+    const gchar *address = gst_structure_get_string(record, "address");
+    if (type && address)
+      fn(std::string(type), std::string(address));
+  }
 }
 
 }  // namespace
@@ -26,47 +36,51 @@ LeaksTracer::LeaksTracer()
 
 LeaksTracer::~LeaksTracer()
 {
-  if (tracer_)
-    gst_object_unref(tracer_);
+  if (!tracer_)
+    return;
+  if (tracking_)
+    g_signal_emit_by_name(tracer_, "activity-stop-tracking");
+  gst_object_unref(tracer_);
 }
 
-std::vector<GType> LeaksTracer::LiveObjectTypes() const
+void LeaksTracer::StartTracking()
+{
+  if (!tracer_)
+    return;
+  if (tracking_)
+    g_signal_emit_by_name(tracer_, "activity-stop-tracking");
+  g_signal_emit_by_name(tracer_, "activity-start-tracking");
+  tracking_ = true;
+  created_.clear();
+}
+
+std::vector<GType> LeaksTracer::ObjectsCreatedSinceStart()
 {
   std::vector<GType> types;
-  if (!tracer_)
+  if (!tracer_ || !tracking_)
     return types;
-  // GStreamer 1.22.0 stores the live objects in the result without taking a reference, yet
-  // freeing the result drops one. A marker object of our own shows which way this tracer
-  // works; when the references are borrowed (or the marker is not listed) they are cleared
-  // before the free, so at worst a reference is kept, never one dropped twice.
-  GstBus *marker = gst_bus_new();
-  GstStructure *info = nullptr;
-  g_signal_emit_by_name(tracer_, "get-live-objects", &info);
-  if (!info) {
-    gst_object_unref(marker);
+  // Returns what happened since the last checkpoint (or the start) and begins a new one.
+  GstStructure *checkpoint = nullptr;
+  g_signal_emit_by_name(tracer_, "activity-get-checkpoint", &checkpoint);
+  if (!checkpoint)
     return types;
+  ForEachRecord(checkpoint, "objects-created-list",
+                [this](const std::string &type, const std::string &address) {
+                  ++created_[{address, type}];
+                });
+  // An object destroyed that was not counted was created before StartTracking.
+  ForEachRecord(checkpoint, "objects-removed-list",
+                [this](const std::string &type, const std::string &address) {
+                  const auto found = created_.find({address, type});
+                  if (found != created_.end() && --found->second == 0)
+                    created_.erase(found);
+                });
+  gst_structure_free(checkpoint);
+  for (const auto &[key, count] : created_) {
+    const GType type = g_type_from_name(key.second.c_str());
+    for (int i = 0; i < count; ++i)
+      types.push_back(type);
   }
-  bool resultOwnsReferences = false;
-  const GValue *list = gst_structure_get_value(info, "live-objects-list");
-  const guint size = list ? gst_value_list_get_size(list) : 0;
-  for (guint i = 0; i < size; ++i) {
-    const GValue *object = EntryObject(list, i);
-    if (!object)
-      continue;
-    if (G_VALUE_HOLDS_OBJECT(object) && g_value_get_object(object) == marker) {
-      resultOwnsReferences = GST_OBJECT_REFCOUNT_VALUE(marker) > 1;
-      continue;
-    }
-    types.push_back(G_VALUE_TYPE(object));
-  }
-  if (!resultOwnsReferences) {
-    // Both the object and the boxed GValue free functions skip a null pointer.
-    for (guint i = 0; i < size; ++i)
-      if (auto *object = const_cast<GValue *>(EntryObject(list, i)))
-        object->data[0].v_pointer = nullptr;
-  }
-  gst_structure_free(info);
-  gst_object_unref(marker);
   return types;
 }
 
