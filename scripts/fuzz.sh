@@ -6,16 +6,26 @@
 # BUILD_DIR/fuzz-work/<target>/corpus, which also keeps what the run adds; a crashing input
 # is saved under BUILD_DIR/fuzz-work/<target>/artifacts. Prints executions, coverage and the
 # result per target and exits non-zero when any target failed. FUZZ_SMOKE=1: see below.
+# FUZZ_TARGETS="a b": only these targets. FUZZ_REPEAT=N: each target runs N times in a row,
+# each time from a fresh copy of its seeds (work folder fuzz-work/<target>/run-<k>), and
+# the summary says how many of the N runs failed: a way to show that a result does not
+# depend on timing.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/build-common.sh"
 
 seconds=${1:-60}
 build_dir=${2:-build-fuzz}
-targets=(gif_encoder_fuzz color_reduction_fuzz video_open_fuzz)
+all_targets=(gif_encoder_fuzz color_reduction_fuzz video_open_fuzz)
+read -r -a targets <<<"${FUZZ_TARGETS:-${all_targets[*]}}"
+for target in "${targets[@]}"; do
+  [[ " ${all_targets[*]} " == *" $target "* ]] || { echo "unknown fuzz target: $target" >&2; exit 2; }
+done
+repeat=${FUZZ_REPEAT:-1}
+[[ "$repeat" =~ ^[1-9][0-9]*$ ]] || { echo "FUZZ_REPEAT must be a positive count" >&2; exit 2; }
 # Seconds one input may take before libFuzzer calls it a hang. An encoder input may take
 # seconds (16 frames of 1000 x 1000 under the sanitizers); opening a video is bounded by the
-# discoverer's 5 s timeout, 2.5 s of playing and 2 s for GStreamer to release the pipeline,
-# so 30 s means a pipeline that never stops.
+# discoverer's 5 s timeout, 2.5 s of playing, 1 s for the player to see its pipeline
+# released and 10 s for the check to, so 30 s means a pipeline that never stops.
 declare -A input_timeout=([gif_encoder_fuzz]=300 [color_reduction_fuzz]=300 [video_open_fuzz]=30)
 # Memory a run may reach: GStreamer, Qt and ASan's quarantine take some hundred MB more for
 # opening videos than the encoder targets need.
@@ -39,15 +49,15 @@ cmake --build "$build_dir" -j2 --target "${targets[@]}"
 
 failed=0
 summary=()
-for target in "${targets[@]}"; do
-  work="$build_dir/fuzz-work/$target"
+# run_target TARGET WORK_DIR: one run from a fresh copy of the seeds; sets status, execs and
+# coverage.
+run_target() {
+  local target=$1 work=$2
   rm -rf "$work"
   mkdir -p "$work/corpus" "$work/artifacts"
   cp fuzz/corpus/"$target"/* "$work/corpus/"
-  echo "== Fuzz $target for ${seconds}s"
   status=0
-  extra=()
-  runner=()
+  local extra=() runner=()
   if [ "$smoke" = 1 ] && [ -n "${smoke_options[$target]:-}" ]; then
     read -r -a extra <<<"${smoke_options[$target]}"
     runner=(env ASAN_OPTIONS=detect_leaks=0)  # the check at exit too
@@ -57,14 +67,41 @@ for target in "${targets[@]}"; do
     -artifact_prefix="$work/artifacts/" "$work/corpus" >"$work/log.txt" 2>&1 || status=$?
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log.txt" | tail -n 1)
   coverage=$(grep -Eo 'cov: [0-9]+ ft: [0-9]+' "$work/log.txt" | tail -n 1 || true)
-  if [ "$status" -eq 0 ]; then
-    result=ok
-  else
-    result="FAILED (exit $status, log $work/log.txt)"
-    failed=1
-    tail -n 60 "$work/log.txt"
+}
+
+for target in "${targets[@]}"; do
+  rm -rf "$build_dir/fuzz-work/$target"
+  if [ "$repeat" -eq 1 ]; then
+    echo "== Fuzz $target for ${seconds}s"
+    work="$build_dir/fuzz-work/$target"
+    run_target "$target" "$work"
+    if [ "$status" -eq 0 ]; then
+      result=ok
+    else
+      result="FAILED (exit $status, log $work/log.txt)"
+      failed=1
+      tail -n 60 "$work/log.txt"
+    fi
+    summary+=("$target: ${execs:-?} executions, ${coverage:-no coverage line}, $result")
+    continue
   fi
-  summary+=("$target: ${execs:-?} executions, ${coverage:-no coverage line}, $result")
+  runs_failed=0
+  total_execs=0
+  for k in $(seq 1 "$repeat"); do
+    work="$build_dir/fuzz-work/$target/run-$k"
+    run_target "$target" "$work"
+    total_execs=$((total_execs + ${execs:-0}))
+    if [ "$status" -eq 0 ]; then
+      result=ok
+    else
+      result="FAILED (exit $status, log $work/log.txt)"
+      runs_failed=$((runs_failed + 1))
+      failed=1
+      tail -n 60 "$work/log.txt"
+    fi
+    echo "== Fuzz $target run $k of $repeat (${seconds}s): ${execs:-?} executions, ${coverage:-no coverage line}, $result"
+  done
+  summary+=("$target: $runs_failed of $repeat runs failed, $total_execs executions in all")
 done
 
 echo "== Fuzz summary (${seconds}s per target)"
