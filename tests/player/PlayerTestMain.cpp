@@ -1,5 +1,3 @@
-#include "ElementLifetimes.h"
-
 #include <QApplication>
 
 #include <gst/gst.h>
@@ -7,14 +5,13 @@
 
 // The player needs a QApplication and an initialised GStreamer for the whole run. Test
 // discovery runs this program at build time without the test environment, so default to
-// the headless platform here too. The element lifetimes' hook goes in before any pipeline.
+// the headless platform here too.
 int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     testing::InitGoogleTest(&argc, argv);
     gst_init(&argc, &argv);
-    playertest::ElementLifetimes::Instance();
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
