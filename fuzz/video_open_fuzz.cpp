@@ -27,7 +27,8 @@
 // and the discoverer's) must have been finalised: a GStreamer thread may drop the last
 // reference to a pipeline a moment after it was freed (the player waits for its own, within
 // a bound), and what that pipeline holds goes with it; an element still alive after
-// kReleaseMs is a leak of its own. The check is skipped after an input that ended in a
+// kReleaseMs is a leak of its own. The other objects then get as long to go (a task that
+// GStreamer's thread pool ran is dropped there a moment after its element). The check is skipped after an input that ended in a
 // stream error: GStreamer 1.22's decodebin and playsink leave pads behind after some demuxer
 // errors (a few times in half an hour of fuzzing), and our own error path is checked object
 // by object by the player's leak test (its BusError cycles). GLib hands out every small
@@ -168,29 +169,24 @@ class TQuarkArrayKeeper {
 
 TQuarkArrayKeeper QuarkArrays;
 
-// The names of live GStreamer objects that only a pipeline holds, one per object. Caps, pad
-// templates, plugins and the like are shared caches that fill once; elements, pads, buses,
-// messages, buffers, events, queries and samples belong to one pipeline each.
+// Whether a live object of this type can only be a pipeline's: elements, pads, buses,
+// messages, buffers, events, queries and samples belong to one pipeline each, while caps,
+// pad templates, plugins and the like are shared caches that fill once.
 //
 // Left out: decodebin's ghost pads (GstDecodePad and the GstProxyPad inside each), which
 // GStreamer 1.22's decodebin keeps alive after some demuxer failures, even ones it only
 // warns about. A pipeline of ours left alive still shows with its elements and other pads.
-QStringList PipelineObjects(playertest::LeaksTracer &tracer)
+bool IsPipelineObject(GType type)
 {
   const GType decodePad = g_type_from_name("GstDecodePad");  // 0 until decodebin is loaded
-  QStringList names;
-  for (GType type : tracer.ObjectsCreatedSinceStart()) {
-    if ((decodePad && type == decodePad) || type == GST_TYPE_PROXY_PAD)
-      continue;
-    for (GType kind : {GST_TYPE_ELEMENT, GST_TYPE_PAD, GST_TYPE_BUS, GST_TYPE_MESSAGE,
-                       GST_TYPE_BUFFER, GST_TYPE_BUFFER_LIST, GST_TYPE_EVENT, GST_TYPE_QUERY,
-                       GST_TYPE_SAMPLE})
-      if (g_type_is_a(type, kind)) {
-        names << QString::fromUtf8(g_type_name(type));
-        break;
-      }
-  }
-  return names;
+  if ((decodePad && type == decodePad) || type == GST_TYPE_PROXY_PAD)
+    return false;
+  for (GType kind : {GST_TYPE_ELEMENT, GST_TYPE_PAD, GST_TYPE_BUS, GST_TYPE_MESSAGE,
+                     GST_TYPE_BUFFER, GST_TYPE_BUFFER_LIST, GST_TYPE_EVENT, GST_TYPE_QUERY,
+                     GST_TYPE_SAMPLE})
+    if (g_type_is_a(type, kind))
+      return true;
+  return false;
 }
 
 // GStreamer's leaks tracer, started through GST_TRACERS before gst_init; first called after it.
@@ -345,7 +341,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                  kReleaseMs, qPrintable(elementsLeft.join(QStringLiteral(", "))));
     fuzzsupport::Fail("GStreamer elements leaked");
   }
-  const QStringList left = PipelineObjects(LiveGstObjects());
+  QStringList left;
+  for (GType type : LiveGstObjects().WaitUntilGone(&IsPipelineObject, kReleaseMs))
+    left << QString::fromUtf8(g_type_name(type));
   if (!left.isEmpty()) {
     std::fprintf(stderr, "GStreamer objects left after the player was destroyed: %s\n",
                  qPrintable(left.join(QStringLiteral(", "))));

@@ -25,8 +25,9 @@ repeat=${FUZZ_REPEAT:-1}
 # Seconds one input may take before libFuzzer calls it a hang. An encoder input may take
 # seconds (16 frames of 1000 x 1000 under the sanitizers); opening a video is bounded by the
 # discoverer's 5 s timeout, 2.5 s of playing, 1 s for the player to see its pipeline
-# released and 10 s for the check to, so 30 s means a pipeline that never stops.
-declare -A input_timeout=([gif_encoder_fuzz]=300 [color_reduction_fuzz]=300 [video_open_fuzz]=30)
+# released and 10 s each for the check to see its elements and its other objects go (about
+# 29 s in all, reached only by a leak), so 60 s means a pipeline that never stops.
+declare -A input_timeout=([gif_encoder_fuzz]=300 [color_reduction_fuzz]=300 [video_open_fuzz]=60)
 # Memory a run may reach: GStreamer, Qt and ASan's quarantine take some hundred MB more for
 # opening videos than the encoder targets need.
 declare -A rss_limit_mb=([gif_encoder_fuzz]=2048 [color_reduction_fuzz]=2048 [video_open_fuzz]=4096)

@@ -19,6 +19,7 @@
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -44,11 +45,6 @@ constexpr int kCycles = 20;
 // Lines the child prints for the parent to pass on.
 constexpr const char *kReportPrefix = "leak check:";
 
-void RunEventsFor(int ms)
-{
-  WaitUntil([] { return false; }, ms);
-}
-
 using TypeCounts = std::map<std::string, int>;
 
 // What is left of everything made since the tracer started tracking.
@@ -65,7 +61,7 @@ Leftovers LeftSinceStart(LeaksTracer &tracer, int boundMs)
 {
   Leftovers left;
   left.elements = ElementLifetimes::Instance().WaitUntilNoneAlive(boundMs);
-  for (GType type : tracer.ObjectsCreatedSinceStart())
+  for (GType type : tracer.WaitUntilGone([](GType) { return true; }, boundMs))
     ++left.objects[g_type_name(type)];
   return left;
 }
@@ -136,8 +132,10 @@ struct CyclingPlayer {
     ASSERT_TRUE(WaitUntil([&] { return player.FrameStats().Frames > 0; }, kHangMs))
         << errors.join("; ").toStdString();
     if (c.end == CycleEnd::StopAfterSeek) {
+      const std::int64_t framesBefore = player.FrameStats().Frames;
       ASSERT_TRUE(player.Position_Set_Time(1000));
-      RunEventsFor(100);
+      // A frame after the seek: the seek has been carried out, 2 s before the end.
+      ASSERT_TRUE(WaitUntil([&] { return player.FrameStats().Frames > framesBefore + 1; }, kHangMs));
       EXPECT_EQ(player.Status(), ST_PLAY);
       player.Stop();
       player.Close();

@@ -1,5 +1,8 @@
 #include "LeaksTracer.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
 namespace playertest {
 
 namespace {
@@ -82,6 +85,23 @@ std::vector<GType> LeaksTracer::ObjectsCreatedSinceStart()
       types.push_back(type);
   }
   return types;
+}
+
+std::vector<GType> LeaksTracer::WaitUntilGone(const std::function<bool(GType)> &counts,
+                                              int boundMs)
+{
+  QElapsedTimer timer;
+  timer.start();
+  for (;;) {
+    std::vector<GType> left;
+    for (GType type : ObjectsCreatedSinceStart())
+      if (counts(type))
+        left.push_back(type);
+    if (left.empty() || timer.elapsed() >= boundMs)
+      return left;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    g_usleep(5000);
+  }
 }
 
 }  // namespace playertest
