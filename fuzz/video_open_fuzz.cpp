@@ -242,6 +242,19 @@ void HideLibavDemuxers()
   gst_plugin_feature_list_free(factories);
 }
 
+// gst-plugins-ugly 1.22's SID tune decoder (siddec) starts its streaming task with a
+// reference to its own source pad and never stops the task when it is shut down, so every
+// siddec made for a SID file (one in the discoverer, one in playbin) stays alive for good:
+// the player warns that siddec was not released, and the check finds both still alive
+// after any wait. Without it a SID file is refused like any unknown format.
+void HideSidDecoder()
+{
+  if (GstPluginFeature *feature = gst_registry_lookup_feature(gst_registry_get(), "siddec")) {
+    HideFeature(feature);
+    gst_object_unref(feature);
+  }
+}
+
 void CheckMediaInfo(const TVFMediaPlayer &player)
 {
   const player::TVFVideoInfoMP &info = player.Info().Info();
@@ -283,6 +296,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
   playertest::ElementLifetimes::Instance();  // its hook goes in before any pipeline runs
   HideSoundOutputs();
   HideLibavDemuxers();
+  HideSidDecoder();
   new QApplication(argc, argv);  // lives until the process exits
   VideoPath();  // built before the exit handler is registered, so destroyed after it ran
   std::atexit(RemoveVideoFile);
