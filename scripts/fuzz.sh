@@ -72,24 +72,12 @@ run_target() {
 
 for target in "${targets[@]}"; do
   rm -rf "$build_dir/fuzz-work/$target"
-  if [ "$repeat" -eq 1 ]; then
-    echo "== Fuzz $target for ${seconds}s"
-    work="$build_dir/fuzz-work/$target"
-    run_target "$target" "$work"
-    if [ "$status" -eq 0 ]; then
-      result=ok
-    else
-      result="FAILED (exit $status, log $work/log.txt)"
-      failed=1
-      tail -n 60 "$work/log.txt"
-    fi
-    summary+=("$target: ${execs:-?} executions, ${coverage:-no coverage line}, $result")
-    continue
-  fi
+  [ "$repeat" -eq 1 ] && echo "== Fuzz $target for ${seconds}s"
   runs_failed=0
   total_execs=0
   for k in $(seq 1 "$repeat"); do
-    work="$build_dir/fuzz-work/$target/run-$k"
+    work="$build_dir/fuzz-work/$target"
+    [ "$repeat" -eq 1 ] || work="$work/run-$k"
     run_target "$target" "$work"
     total_execs=$((total_execs + ${execs:-0}))
     if [ "$status" -eq 0 ]; then
@@ -100,9 +88,14 @@ for target in "${targets[@]}"; do
       failed=1
       tail -n 60 "$work/log.txt"
     fi
-    echo "== Fuzz $target run $k of $repeat (${seconds}s): ${execs:-?} executions, ${coverage:-no coverage line}, $result"
+    [ "$repeat" -eq 1 ] ||
+      echo "== Fuzz $target run $k of $repeat (${seconds}s): ${execs:-?} executions, ${coverage:-no coverage line}, $result"
   done
-  summary+=("$target: $runs_failed of $repeat runs failed, $total_execs executions in all")
+  if [ "$repeat" -eq 1 ]; then
+    summary+=("$target: ${execs:-?} executions, ${coverage:-no coverage line}, $result")
+  else
+    summary+=("$target: $runs_failed of $repeat runs failed, $total_execs executions in all")
+  fi
 done
 
 echo "== Fuzz summary (${seconds}s per target)"

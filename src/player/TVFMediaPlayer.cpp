@@ -485,13 +485,15 @@ void TVFMediaPlayer::DrainBus()
     else
       QMetaObject::invokeMethod(this, [this] { DrainBus(); }, Qt::QueuedConnection);
   }
-  HandleBusMessage(generation_, std::move(message));
+  HandleBusMessage(std::move(message));
 }
 
-void TVFMediaPlayer::HandleBusMessage(std::uint64_t generation, MessagePtr message)
+void TVFMediaPlayer::HandleBusMessage(MessagePtr message)
 {
-  if (generation != generation_ || !pipeline_)
-    return;  // from a pipeline already torn down
+  // The mailbox holds only the current pipeline's messages, and freeing it empties the
+  // mailbox; so there is always a pipeline here, checked all the same.
+  if (!pipeline_)
+    return;
   const GstMessageType type = GST_MESSAGE_TYPE(message.get());
   QString errorText;
   bool settled = false;

@@ -221,10 +221,9 @@ class TVFMediaPlayer : public QWidget {
   ElementPtr MakeAudioSink();
   // UI thread: hands the oldest message of the bus mailbox to HandleBusMessage.
   void DrainBus();
-  // UI thread: a bus message of pipeline generation `generation`. The message is let go
-  // before anything is done about it (it holds its source element, and what is done may
-  // free the pipeline).
-  void HandleBusMessage(std::uint64_t generation, MessagePtr message);
+  // UI thread: a bus message of the current pipeline. The message is let go before anything
+  // is done about it (it holds its source element, and what is done may free the pipeline).
+  void HandleBusMessage(MessagePtr message);
   // failed: a bus error ends playback; the pipeline is freed rather than kept paused.
   void EndPlayback(bool failed = false);
   // Flushing accurate seek to positionNs; stopNs (when given) becomes the stop position,

@@ -13,7 +13,10 @@
 
 namespace playertest {
 
-struct ElementLifetimes::State {
+namespace {
+
+// What the hook, the weak references and the members share; made by the one instance.
+struct TState {
   mutable std::mutex mutex;
   std::condition_variable finalised;
   std::uint64_t epoch = 0;  // bumped by StartWatching
@@ -29,8 +32,6 @@ struct ElementLifetimes::State {
   }
 };
 
-namespace {
-
 // A tracer of our own: GStreamer calls hooks only through a tracer object.
 struct TElementHookTracer {
   GstTracer parent;
@@ -44,7 +45,7 @@ G_DEFINE_TYPE(TElementHookTracer, quorvane_element_hook_tracer, GST_TYPE_TRACER)
 void quorvane_element_hook_tracer_class_init(TElementHookTracerClass *) {}
 void quorvane_element_hook_tracer_init(TElementHookTracer *) {}
 
-ElementLifetimes::State *TheState = nullptr;  // set once, never freed
+TState *TheState = nullptr;  // set once by the instance, never freed
 
 // Any thread: the weak reference's callback, while the element is being disposed.
 void OnElementFinalised(gpointer, GObject *object)
@@ -74,9 +75,9 @@ ElementLifetimes &ElementLifetimes::Instance()
   return *instance;
 }
 
-ElementLifetimes::ElementLifetimes() : state_(new State)
+ElementLifetimes::ElementLifetimes()
 {
-  TheState = state_;
+  TheState = new TState;
   auto *tracer = static_cast<GstTracer *>(g_object_new(quorvane_element_hook_tracer_get_type(), nullptr));
   gst_object_ref_sink(tracer);
   // The hook table keeps its own reference for the rest of the process.
@@ -86,16 +87,16 @@ ElementLifetimes::ElementLifetimes() : state_(new State)
 
 void ElementLifetimes::StartWatching()
 {
-  std::lock_guard lock(state_->mutex);
-  ++state_->epoch;
+  std::lock_guard lock(TheState->mutex);
+  ++TheState->epoch;
 }
 
 QStringList ElementLifetimes::Alive() const
 {
   QStringList names;
-  std::lock_guard lock(state_->mutex);
-  for (const auto &[element, epoch] : state_->alive) {
-    if (epoch != state_->epoch)
+  std::lock_guard lock(TheState->mutex);
+  for (const auto &[element, epoch] : TheState->alive) {
+    if (epoch != TheState->epoch)
       continue;
     // Still valid: finalising it would first have to take the lock held now. The name is
     // read without the element's own lock.
@@ -113,12 +114,12 @@ QStringList ElementLifetimes::WaitUntilNoneAlive(int boundMs)
   timer.start();
   for (;;) {
     {
-      std::unique_lock lock(state_->mutex);
-      if (state_->CountCurrent() == 0)
+      std::unique_lock lock(TheState->mutex);
+      if (TheState->CountCurrent() == 0)
         return {};
       if (timer.elapsed() >= boundMs)
         break;
-      state_->finalised.wait_for(lock, std::chrono::milliseconds(10));
+      TheState->finalised.wait_for(lock, std::chrono::milliseconds(10));
     }
     // What the UI thread still has queued (a deferred deletion, a queued call) may hold the
     // last reference.

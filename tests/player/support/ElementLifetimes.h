@@ -30,11 +30,8 @@ class ElementLifetimes {
   // finalised, or boundMs have passed; returns Alive() at the end (empty when all went).
   QStringList WaitUntilNoneAlive(int boundMs);
 
-  struct State;
-
  private:
   ElementLifetimes();
-  State *state_;
 };
 
 }  // namespace playertest
