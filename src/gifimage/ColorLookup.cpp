@@ -52,12 +52,27 @@ struct TBox {
   int RedLo, GreenLo, BlueLo, Size;
 };
 
+// An AVX2 copy of the distance loop where the processor has it. The copy is picked by an
+// ifunc resolver while the program is loaded, before ThreadSanitizer's runtime has started,
+// and an instrumented resolver crashes there: a ThreadSanitizer build keeps the one plain
+// version (both give the same results).
+#if defined(__SANITIZE_THREAD__)
+#define QUORVANE_DISTANCE_CLONES
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define QUORVANE_DISTANCE_CLONES
+#endif
+#endif
+#ifndef QUORVANE_DISTANCE_CLONES
+#define QUORVANE_DISTANCE_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+
 // For n entries given as columns, stores each entry's squared distance to the nearest colour
 // of the box in nearOut and returns the smallest squared distance of an entry to the farthest
 // colour of the box. A plain loop over columns, so that it runs several entries at a time.
-__attribute__((target_clones("avx2", "default"))) int BoxDistances(const std::int32_t* red, const std::int32_t* green,
-                                                                 const std::int32_t* blue, int n, TBox box,
-                                                                 std::int32_t* nearOut) {
+QUORVANE_DISTANCE_CLONES int BoxDistances(const std::int32_t* red, const std::int32_t* green,
+                                          const std::int32_t* blue, int n, TBox box,
+                                          std::int32_t* nearOut) {
   const int rLo = box.RedLo, gLo = box.GreenLo, bLo = box.BlueLo;
   const int rHi = rLo + box.Size - 1, gHi = gLo + box.Size - 1, bHi = bLo + box.Size - 1;
   int limit = INT_MAX;
