@@ -23,8 +23,10 @@ void ConfigureAnimation(TGIFImage& image, const AnimationSettings& settings) {
   image.SetCompression(gcLZW);
 }
 
-int AddAnimationFrame(TGIFImage& image, const TBitmap& frame, const AnimationSettings& settings) {
-  const int index = image.Add(frame);
+namespace {
+
+// The looping block (on frame 0) and the graphic control extension of a frame just added.
+void AddFrameExtensions(TGIFImage& image, int index, int transparentIndex, const AnimationSettings& settings) {
   if (index == 0 && settings.Loop) {
     auto loop = std::make_unique<TGIFAppExtNSLoop>(image.Images()[0]);
     loop->SetLoops(0);
@@ -33,16 +35,55 @@ int AddAnimationFrame(TGIFImage& image, const TBitmap& frame, const AnimationSet
   TGIFSubImage* added = image.Images()[index];
   auto gce = std::make_unique<TGIFGraphicControlExtension>(added);
   gce->SetDelay(settings.Delay);
-  if (settings.Transparent) {
-    // Only a colour that some pixel of this frame actually has becomes transparent; a frame
-    // without it stays opaque.
-    const int transparent = FindUsedColorIndex(*added, *settings.Transparent);
-    if (transparent >= 0 && transparent <= 255) {
-      gce->SetTransparent(true);
-      gce->SetTransparentColorIndex(transparent);
-    }
+  if (transparentIndex >= 0 && transparentIndex <= 255) {
+    gce->SetTransparent(true);
+    gce->SetTransparentColorIndex(transparentIndex);
   }
   added->Extensions().Add(std::move(gce));
+}
+
+// Only a colour that some pixel of the frame actually has becomes transparent; a frame
+// without it stays opaque.
+int TransparentIndexOf(const TGIFSubImage& frame, std::optional<TColor> transparent) {
+  return transparent ? FindUsedColorIndex(frame, *transparent) : -1;
+}
+
+}  // namespace
+
+int AddAnimationFrame(TGIFImage& image, const TBitmap& frame, const AnimationSettings& settings) {
+  const int index = image.Add(frame);
+  AddFrameExtensions(image, index, TransparentIndexOf(*image.Images()[index], settings.Transparent), settings);
+  return index;
+}
+
+FrameReduction ReductionOf(const TGIFImage& image) {
+  return {image.ColorReduction(), image.DitherMode(), image.ReductionBits()};
+}
+
+PreparedFrame PrepareAnimationFrame(const TBitmap& frame, const FrameReduction& reduction,
+                                    std::optional<TColor> transparent) {
+  PreparedFrame prepared;
+  prepared.Holder = std::make_unique<TGIFImage>();
+  prepared.Holder->SetColorReduction(reduction.Reduction);
+  prepared.Holder->SetDitherMode(reduction.Dither);
+  prepared.Holder->SetReductionBits(reduction.Bits);
+  TGIFSubImage& added = *prepared.Holder->Images()[prepared.Holder->Add(frame)];
+  prepared.TransparentIndex = TransparentIndexOf(added, transparent);
+  added.Pack();
+  return prepared;
+}
+
+int AppendAnimationFrame(TGIFImage& image, const TGIFSubImage& prepared, int transparentIndex,
+                         const AnimationSettings& settings) {
+  auto copy = std::make_unique<TGIFSubImage>(&image);
+  copy->AssignPicture(prepared);
+  const int index = image.Add(std::move(copy));
+  try {
+    AddFrameExtensions(image, index, transparentIndex, settings);
+  } catch (...) {
+    image.Images().Delete(index);
+    throw;
+  }
   return index;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "gifimage.h"
@@ -30,5 +31,35 @@ void ConfigureAnimation(gifimage::TGIFImage& image, const AnimationSettings& set
 // extensions and returns its index. Raises what TGIFImage::Add raises.
 int AddAnimationFrame(gifimage::TGIFImage& image, const gifimage::TBitmap& frame,
                       const AnimationSettings& settings);
+
+// The same in two steps, so that the costly first one can run on any thread, frames side by
+// side, and the second one put the results into the image in order.
+//
+// The reduction an image applies to a frame it is given (read once, on the image's thread).
+struct FrameReduction {
+  gifimage::TColorReduction Reduction = gifimage::rmQuantizeWindows;
+  gifimage::TDitherMode Dither = gifimage::dmFloydSteinberg;
+  int Bits = 8;
+};
+FrameReduction ReductionOf(const gifimage::TGIFImage& image);
+
+// One frame built apart from the animation: reduced as `reduction` says, its transparent
+// index found, its pixels LZW-compressed (TGIFSubImage::Pack). It lives in a small image of
+// its own and touches nothing shared, so any thread may build one.
+struct PreparedFrame {
+  std::unique_ptr<gifimage::TGIFImage> Holder;  // holds exactly one frame
+  int TransparentIndex = -1;                    // -1: the frame stays opaque
+  const gifimage::TGIFSubImage& Frame() const { return *Holder->Images()[0]; }
+};
+// Raises what TGIFImage::Add raises.
+PreparedFrame PrepareAnimationFrame(const gifimage::TBitmap& frame, const FrameReduction& reduction,
+                                    std::optional<gifimage::TColor> transparent);
+
+// Appends a copy of a prepared frame (from PrepareAnimationFrame, or a frame of the image
+// itself) with the extensions AddAnimationFrame gives: the looping block at index 0, the
+// delay and the transparent index. Returns the new frame's index; the image's list stays as
+// it was on a failure.
+int AppendAnimationFrame(gifimage::TGIFImage& image, const gifimage::TGIFSubImage& prepared,
+                         int transparentIndex, const AnimationSettings& settings);
 
 }  // namespace gifenc

@@ -72,6 +72,12 @@ bool IsBlankArea(const TBitmap& canvas, int left, int top, int right, int bottom
   return true;
 }
 
+bool ComposeFrame(TBitmap& canvas, const QImage& frame, const TFrameGeometry& dest, TColor background) {
+  FillCanvas(canvas, background);
+  PlaceFrame(canvas, frame, dest);
+  return IsBlankArea(canvas, dest.Left, dest.Top, dest.Right, dest.Bottom);
+}
+
 int GifAnimateAddImage(TGIFImage& image, const TBitmap& source, std::int64_t transparentColor,
                        std::uint16_t delayMs, bool loop) {
   try {
@@ -85,6 +91,22 @@ int GifAnimateAddImage(TGIFImage& image, const TBitmap& source, std::int64_t tra
                       QStringLiteral("CLM_GifAnimateAddImage"));
     return -1;
   }
+}
+
+std::unique_ptr<TGIFImage> NewAnimation(const TAssemblySettings& settings) {
+  auto image = std::make_unique<TGIFImage>();
+  if (settings.DitherIndex >= 0 && settings.DitherIndex <= 3) {
+    gifenc::AnimationSettings configure;
+    configure.Greyscale = settings.Greyscale;
+    configure.Dither = settings.DitherIndex;
+    gifenc::ConfigureAnimation(*image, configure);
+  } else {
+    image->SetColorReduction(settings.Greyscale ? rmGrayScale : rmQuantizeWindows);  // the dither mode keeps its default
+    image->SetCompression(gcLZW);
+  }
+  // Only drawing uses the flag; the file is the same either way.
+  if (!settings.Transparent) image->SetTransparent(false);
+  return image;
 }
 
 TAssemblyResult AssembleGif(core::ConversionState& state, core::TActivityLog& log,
@@ -109,20 +131,7 @@ TAssemblyResult AssembleGif(core::ConversionState& state, core::TActivityLog& lo
     state.FImage.reset();
   }
   try {
-    auto image = std::make_unique<TGIFImage>();
-    const TColorReduction reduction = settings.Greyscale ? rmGrayScale : rmQuantizeWindows;
-    if (settings.DitherIndex >= 0 && settings.DitherIndex <= 3) {
-      gifenc::AnimationSettings configure;
-      configure.Greyscale = settings.Greyscale;
-      configure.Dither = settings.DitherIndex;
-      gifenc::ConfigureAnimation(*image, configure);
-    } else {
-      image->SetColorReduction(reduction);  // the dither mode keeps its default
-      image->SetCompression(gcLZW);
-    }
-    // Only drawing uses the flag; the file is the same either way.
-    if (!settings.Transparent) image->SetTransparent(false);
-    state.FImage = std::move(image);
+    state.FImage = NewAnimation(settings);
   } catch (const std::exception&) {
     core::ReportError(QStringLiteral("Error setup FImage"), QStringLiteral("CLM_FImage"));
     return endAfterReport();
@@ -141,9 +150,7 @@ TAssemblyResult AssembleGif(core::ConversionState& state, core::TActivityLog& lo
         QImage& frame = state.FrameList[static_cast<std::size_t>(i - 1)];
         if (!dest) dest = FrameGeometry(state.CropWidth, state.CropHeight, state.GifWidth, state.GifHeight);
 
-        FillCanvas(canvas, background);
-        PlaceFrame(canvas, frame, *dest);
-        if (IsBlankArea(canvas, dest->Left, dest->Top, dest->Right, dest->Bottom)) {
+        if (ComposeFrame(canvas, frame, *dest, background)) {
           // Its later passes would come out blank again, as a freed frame does.
           frame = QImage();
         } else {

@@ -2,9 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+
+#include <QImage>
 
 #include "ActivityLog.h"
 #include "ConversionState.h"
+#include "FrameGeometry.h"
 #include "gifimage.h"
 
 namespace convert {
@@ -19,6 +23,8 @@ class IAssemblyProgress {
   // Sets the gauge (0..100) and paints it.
   virtual void SetGauge(int percent) = 0;
   virtual void Close() = 0;
+  // Lets the dialog repaint while the caller waits for other threads.
+  virtual void KeepPainted() {}
 };
 
 // The GIF settings as the controls hold them when the capture stops.
@@ -39,6 +45,13 @@ constexpr gifimage::TColor kBlack = 0x000000;
 // 24-bit (blue, green, red) bitmap is exactly black, lime or white.
 bool IsBlankArea(const gifimage::TBitmap& canvas, int left, int top, int right, int bottom);
 
+// One frame's canvas: `canvas` (24-bit, the GIF's size) filled with `background`, then the
+// captured frame put 1:1 into dest (a frame of another size is stretched to it first; a null
+// frame leaves the background). Returns whether the result is blank in dest (IsBlankArea):
+// such a frame is dropped. Any thread; throws std::bad_alloc when memory runs out.
+bool ComposeFrame(gifimage::TBitmap& canvas, const QImage& frame, const TFrameGeometry& dest,
+                  gifimage::TColor background);
+
 // Appends `source` to image as a new frame: colour reduction with the image's settings, on
 // frame 0 a looping block (loops 0) when loop is set, then a graphic control extension with
 // delayMs div 10 hundredths and, when transparentColor is not -1 and some pixel uses a
@@ -48,10 +61,16 @@ bool IsBlankArea(const gifimage::TBitmap& canvas, int left, int top, int right, 
 int GifAnimateAddImage(gifimage::TGIFImage& image, const gifimage::TBitmap& source,
                        std::int64_t transparentColor, std::uint16_t delayMs, bool loop);
 
+// A new, empty image set up for the settings: colour reduction (greyscale or the optimised
+// table), the dither of DitherIndex (any other index keeps the image's default), LZW, and
+// the drawing-only transparency flag. Throws std::bad_alloc.
+std::unique_ptr<gifimage::TGIFImage> NewAnimation(const TAssemblySettings& settings);
+
 // What AssembleGif left behind.
 enum class TAssemblyResult {
   Done,      // FImage holds the new GIF (possibly without frames): present it
   Reported,  // a failure went to ReportError; the program is closing, present nothing
+  Discarded, // the work was discarded meanwhile (the window closed): present nothing
 };
 
 // Turns state.FrameList into a fresh state.FImage, with `progress` shown meanwhile. Each

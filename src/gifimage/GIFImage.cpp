@@ -124,7 +124,8 @@ int FindUsedColorIndex(const TGIFSubImage& frame, TColor color) {
   const TGIFColor wanted = Color2RGB(color);
   bool any = false;
   for (int c = 0; c < map.Count(); ++c) any = any || map.Data()[c] == wanted;
-  if (!any || frame.Empty()) return -1;
+  // A packed frame has no pixels left to look at.
+  if (!any || frame.Empty() || frame.DataSize() == 0) return -1;
   // One pass over the pixels tells which indices are used; the lowest used entry of the
   // colour is the one a scan entry by entry, pixel by pixel, would find first.
   std::array<bool, 256> used{};

@@ -93,7 +93,8 @@ class TGIFImage final : public TGraphic {
 };
 
 // The lowest index c of the frame's active table whose colour equals color and which some
-// pixel uses, or -1. This is how the transparent index of a frame is found.
+// pixel uses, or -1. This is how the transparent index of a frame is found. It reads the
+// pixels, so a packed frame gives -1: ask before packing.
 int FindUsedColorIndex(const TGIFSubImage& frame, TColor color);
 
 }  // namespace gifimage

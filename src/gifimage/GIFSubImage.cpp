@@ -29,6 +29,8 @@ void TGIFSubImage::Clear() {
   FColorMap.Clear();
   FData.clear();
   FData.shrink_to_fit();
+  FPacked.clear();
+  FPacked.shrink_to_fit();
   FImageDescriptor.Height = 0;
   FImageDescriptor.Width = 0;
   FTransparent = false;
@@ -36,6 +38,10 @@ void TGIFSubImage::Clear() {
 }
 
 void TGIFSubImage::SetBounds(int left, int top, int width, int height) {
+  PlaceFrame(left, top, width, height, true);
+}
+
+void TGIFSubImage::PlaceFrame(int left, int top, int width, int height, bool allocatePixels) {
   for (const int v : {left, top, width, height})
     if (v < 0 || v > 0xFFFF) throw GIFException(msg::FrameOutOfRange);
   const bool resized = width != Width() || height != Height();
@@ -43,7 +49,11 @@ void TGIFSubImage::SetBounds(int left, int top, int width, int height) {
   FImageDescriptor.Top = static_cast<std::uint16_t>(top);
   FImageDescriptor.Width = static_cast<std::uint16_t>(width);
   FImageDescriptor.Height = static_cast<std::uint16_t>(height);
-  if (resized) FData.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+  if (resized && allocatePixels) {
+    // New pixels replace packed data of another size.
+    FPacked.clear();
+    FData.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+  }
 
   if (!FGIFImage) return;
   TGIFHeader& header = FGIFImage->Header();
@@ -81,7 +91,7 @@ TGIFColorMap& TGIFSubImage::ActiveColorMap() {
 }
 
 void TGIFSubImage::CheckPixel(int x, int y) const {
-  if (Empty()) throw GIFException(msg::ImageEmpty);
+  if (Empty() || FData.empty()) throw GIFException(msg::ImageEmpty);
   if (x < 0 || x >= Width() || y < 0 || y >= Height()) throw GIFException(msg::InvalidPixelCoordinates);
 }
 
@@ -195,12 +205,18 @@ void TGIFSubImage::ImportDirect(const TBitmap& bitmap) {
 
 void TGIFSubImage::Assign(const TGIFSubImage& source) {
   if (&source == this) return;
+  AssignPicture(source);
+  for (int i = 0; i < source.FExtensions.Count(); ++i) FExtensions.Add(source.FExtensions[i]->Clone(this));
+}
+
+void TGIFSubImage::AssignPicture(const TGIFSubImage& source) {
+  if (&source == this) return;
   Clear();
-  SetBounds(source.Left(), source.Top(), source.Width(), source.Height());
+  PlaceFrame(source.Left(), source.Top(), source.Width(), source.Height(), false);
   FImageDescriptor.PackedFields = source.FImageDescriptor.PackedFields;
   FColorMap.Assign(source.FColorMap);
   FData = source.FData;
-  for (int i = 0; i < source.FExtensions.Count(); ++i) FExtensions.Add(source.FExtensions[i]->Clone(this));
+  FPacked = source.FPacked;
 }
 
 void TGIFSubImage::Prepare() {
@@ -221,7 +237,18 @@ void TGIFSubImage::SaveToStream(TStream& stream) {
   stream.Write(&FImageDescriptor, sizeof FImageDescriptor);
   FColorMap.SaveToStream(stream);
 
+  if (FGIFImage && FGIFImage->Compression() != gcLZW) throw GIFException(msg::RLENotSupported);
+  if (Packed()) {
+    stream.Write(FPacked.data(), FPacked.size());
+    return;
+  }
   int bitsPerPixel, maxColor;
+  CodeSize(bitsPerPixel, maxColor);
+  TLZWEncoder encoder;
+  encoder.Compress(stream, bitsPerPixel, Width(), Height(), Interlaced(), FData.data(), maxColor);
+}
+
+void TGIFSubImage::CodeSize(int& bitsPerPixel, int& maxColor) const {
   if (FColorMap.Count() > 0) {
     bitsPerPixel = FColorMap.BitsPerPixel();
     maxColor = FColorMap.Count();
@@ -229,9 +256,20 @@ void TGIFSubImage::SaveToStream(TStream& stream) {
     bitsPerPixel = FGIFImage ? FGIFImage->BitsPerPixel() : 0;
     maxColor = 1 << bitsPerPixel;
   }
+}
+
+void TGIFSubImage::Pack() {
+  if (Packed() || FData.empty() || Width() == 0 || Height() == 0 || FColorMap.Count() == 0) return;
   if (FGIFImage && FGIFImage->Compression() != gcLZW) throw GIFException(msg::RLENotSupported);
+  int bitsPerPixel, maxColor;
+  CodeSize(bitsPerPixel, maxColor);
+  TMemoryStream packed;
   TLZWEncoder encoder;
-  encoder.Compress(stream, bitsPerPixel, Width(), Height(), Interlaced(), FData.data(), maxColor);
+  encoder.Compress(packed, bitsPerPixel, Width(), Height(), Interlaced(), FData.data(), maxColor);
+  FPacked = packed.TakeBytes();
+  FPacked.shrink_to_fit();
+  FData.clear();
+  FData.shrink_to_fit();
 }
 
 }  // namespace gifimage

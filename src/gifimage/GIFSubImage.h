@@ -30,10 +30,23 @@ class TGIFSubImage final : public TGIFItem {
   // Rebuilds the frame from a bitmap: indexed bitmaps keep their indices and table, others
   // are reduced with the image's ColorReduction, DitherMode and ReductionBits.
   void Assign(const TBitmap& bitmap);
-  // Copies another frame: bounds, table, pixels and extensions.
+  // Copies another frame: bounds, table, pixels (or packed data) and extensions.
   void Assign(const TGIFSubImage& source);
+  // The same without the extensions: what a frame shows, to be given extensions of its own.
+  void AssignPicture(const TGIFSubImage& source);
   // Frees extensions, table and pixels, and sets the size to 0 x 0.
   void Clear();
+
+  // Compresses the pixels now and frees them: the frame keeps its LZW image data, which
+  // SaveToStream writes as it is, so a frame costs its compressed size until it is saved.
+  // Only a frame with a table of its own is packed (the code size of another depends on the
+  // tables of the whole image when it is saved); any other keeps its pixels. Interlacing is
+  // taken as it is set now. A packed frame's pixels cannot be read ("Image is empty"), and
+  // FindUsedColorIndex finds nothing in it: take what needs the pixels first.
+  void Pack();
+  bool Packed() const { return !FPacked.empty(); }
+  // The kept image data (minimum code size, sub-blocks, terminator); empty unless packed.
+  const std::vector<std::uint8_t>& PackedData() const { return FPacked; }
 
   std::uint16_t Left() const { return FImageDescriptor.Left; }
   std::uint16_t Top() const { return FImageDescriptor.Top; }
@@ -65,7 +78,7 @@ class TGIFSubImage final : public TGIFItem {
   const std::uint8_t* Data() const { return FData.data(); }
   std::uint8_t* Data() { return FData.data(); }
   int DataSize() const { return static_cast<int>(FData.size()); }
-  bool Empty() const { return FData.empty() || Width() == 0 || Height() == 0; }
+  bool Empty() const { return (FData.empty() && FPacked.empty()) || Width() == 0 || Height() == 0; }
   // Raise "Image is empty" without pixels and "Invalid pixel coordinates" outside the frame.
   std::uint8_t Pixels(int x, int y) const;
   void SetPixels(int x, int y, std::uint8_t index);
@@ -93,8 +106,13 @@ class TGIFSubImage final : public TGIFItem {
   void Prepare();  // recomputes the descriptor's packed fields
   void ImportIndexed(const TBitmap& bitmap);
   void ImportDirect(const TBitmap& bitmap);
+  // SetBounds; allocatePixels false leaves the pixels alone (a copy brings its own).
+  void PlaceFrame(int left, int top, int width, int height, bool allocatePixels);
+  // Code size and table length the LZW data is written with.
+  void CodeSize(int& bitsPerPixel, int& maxColor) const;
 
   std::vector<std::uint8_t> FData;
+  std::vector<std::uint8_t> FPacked;
   TGIFLocalColorMap FColorMap;
   TImageDescriptor FImageDescriptor;
   TGIFExtensionList FExtensions;

@@ -1,5 +1,6 @@
 #include "TForm1.h"
 
+#include "ConversionJob.h"
 #include "ErrorReport.h"
 #include "ErrorReporter.h"
 #include "TAboutForm.h"
@@ -62,6 +63,7 @@ TForm1::TForm1(core::IPrompts &prompts, core::IUrlOpener &opener, QWidget *paren
     SetUpIcons();
     SetUpWindowFrame();
     SetUpPlayer();
+    SetUpCapture();
     SetUpCropEditor();
     SetUpEffects();
     SetUpTimers();

@@ -15,6 +15,7 @@
 
 namespace shell { class TErrorReporter; }
 namespace clip { class TTrackBarSelection; }
+namespace convert { class IPictureSource; class TConversionJob; }
 class TAboutForm;
 class TLogForm;
 class TProcForm;
@@ -227,13 +228,30 @@ protected:
     void StopRunningConversion();
 
     // --- Capture and assembly: members (TForm1Capture.cpp) ---
-    // Builds FImage from the captured frames with the progress dialog shown, then presents
-    // the result (nothing is presented after a reported failure).
+    // Finishes the running conversion's GIF (or, without one, builds FImage from FrameList)
+    // with the progress dialog shown, then presents the result (nothing is presented after
+    // a reported failure).
     void AssembleGif();
+    // The conversion from an accepted "Convert to GIF" to its stop; null otherwise. Its
+    // workers are the only other threads of a conversion (see TConversionJob).
+    std::unique_ptr<convert::IPictureSource> FPictureSource;
+    std::unique_ptr<convert::TConversionJob> FJob;
+    // Calls into FJob on the stack. A job is freed only when none is: a close or a new start
+    // that comes in a nested event loop of one (an error dialog, the progress dialog's
+    // painting) discards it and parks it in FRetiredJob until the call returns.
+    int FJobCalls = 0;
+    std::unique_ptr<convert::TConversionJob> FRetiredJob;
+    void DropJob();
+    void EndJobCall();
+    // Makes FPictureSource over MediaPlayer1; runs in the constructor after SetUpPlayer.
+    void SetUpCapture();
     // Busy mark of Timer1Timer: 1 while a tick is being handled, so a tick that fires in a
     // nested event loop of the previous one (an error dialog) returns at once.
     int Timer1Tag = 0;
 public:
+    // Called with every frame a capture tick took (cropped and scaled to its place on the
+    // canvas). For watchers such as tests; may be empty.
+    std::function<void(const QImage &)> FrameCaptured;
     // The progress dialog of the assembly, created after the main window (main.cpp sets
     // it); without one (tests) the assembly runs without a dialog.
     TProcForm *ProcForm = nullptr;

@@ -6,6 +6,7 @@
 
 #include <exception>
 
+#include "ConversionJob.h"
 #include "FrameCapture.h"
 #include "GifAssembly.h"
 #include "TProcForm.h"
@@ -39,6 +40,11 @@ public:
         if (FForm)
             FForm->close();
     }
+    void KeepPainted() override
+    {
+        if (FForm)
+            Paint();
+    }
 
 private:
     static void Paint() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
@@ -46,22 +52,89 @@ private:
     TProcForm *FForm;
 };
 
+// The player's own picture once it has one; before that the black picture of the open video.
+class TPlayerPictures final : public convert::IPictureSource {
+public:
+    explicit TPlayerPictures(TForm1 &form) : FForm(form) {}
+    const QImage *CurrentPicture() override
+    {
+        const QImage &current = FForm.MediaPlayer1->Frame_GetCurrent();
+        return current.isNull() ? FForm.State.GrabBitmap : &current;
+    }
+
+private:
+    TForm1 &FForm;
+};
+
 } // namespace
+
+void TForm1::SetUpCapture()
+{
+    FPictureSource = std::make_unique<TPlayerPictures>(*this);
+}
+
+void TForm1::DropJob()
+{
+    if (!FJob)
+        return;
+    FJob->Discard();
+    if (FJobCalls == 0)
+        FJob.reset();
+    else
+        FRetiredJob = std::move(FJob);
+}
+
+void TForm1::EndJobCall()
+{
+    if (--FJobCalls == 0)
+        FRetiredJob.reset();
+}
 
 void TForm1::Timer1Timer()
 {
     if (Timer1Tag == 1)
         return;
     Timer1Tag = 1;
-    // The player's own picture once it has one; before that the black picture of the
-    // open video.
-    const QImage &current = MediaPlayer1->Frame_GetCurrent();
-    convert::CaptureFrame(State, current.isNull() ? State.GrabBitmap : &current);
+    if (FJob) {
+        ++FJobCalls;
+        FJob->CaptureFrame();
+        EndJobCall();
+    } else {
+        // No conversion of its own (a delayed start that outlived its stop): the frame goes
+        // into FrameList, for the assembly of the next stop.
+        const std::size_t before = State.FrameList.size();
+        if (convert::CaptureFrame(State, FPictureSource->CurrentPicture()) && FrameCaptured
+            && State.FrameList.size() > before)
+            FrameCaptured(State.FrameList.back());
+    }
     Timer1Tag = 0;
 }
 
 void TForm1::AssembleGif()
 {
+    TProcFormProgress progress(ProcForm);
+    if (FJob || FJobCalls > 0) {
+        // A stop that comes while the GIF is being finished (the progress dialog's painting)
+        // leaves it to the stop already running.
+        if (FJobCalls > 0)
+            return;
+        convert::TAssemblyResult result = convert::TAssemblyResult::Reported;
+        ++FJobCalls;
+        try {
+            result = FJob->Finish(State, ActivityLog, progress);
+        } catch (const std::exception &error) {
+            progress.Close();
+            Prompts.Warning(QString::fromStdString(error.what()));
+        }
+        DropJob();
+        EndJobCall();
+        if (result == convert::TAssemblyResult::Done && !State.ClosingDone && ShowResult)
+            ShowResult();
+        return;
+    }
+
+    // Without a conversion started (the stop of a start whose positioning failed, ...): the
+    // captured frames as the controls say now, none in practice.
     convert::TAssemblySettings settings;
     settings.FrameRate = ui.bsSkinSpinEdit1->value();
     settings.Transparent = ui.spSkinCheckRadioBox2->isChecked();
@@ -70,7 +143,6 @@ void TForm1::AssembleGif()
     settings.Greyscale = ui.cbGreyscale->isChecked();
     settings.DitherIndex = ui.spSkinComboBox1->currentIndex();
 
-    TProcFormProgress progress(ProcForm);
     convert::TAssemblyResult result = convert::TAssemblyResult::Reported;
     try {
         result = convert::AssembleGif(State, ActivityLog, settings, progress);

@@ -5,6 +5,7 @@
 
 #include <exception>
 
+#include "ConversionJob.h"
 #include "ConversionStart.h"
 #include "ResultPage.h"
 #include "TimeConversions.h"
@@ -25,8 +26,8 @@ void Refuse(core::TActivityLog &log, core::IPrompts &prompts, convert::TStartRef
 } // namespace
 
 // Also bound to File > "Convert to GIF", which stays enabled during a conversion: a second
-// start discards the frames so far and positions the player at the clip start again,
-// while Timer1 keeps running.
+// start discards the work so far and positions the player at the clip start again,
+// while Timer1 keeps running (its ticks capture nothing until the new job exists).
 void TForm1::StartConvertButtonClick()
 {
     core::LogEvent(ActivityLog, QStringLiteral(" ---> Start is clicked."));
@@ -39,6 +40,7 @@ void TForm1::StartConvertButtonClick()
         return;
     }
     State.FrameList.clear();
+    DropJob();
     if (MediaPlayer1->FilenameOrURL.isEmpty()) {
         Refuse(ActivityLog, Prompts, convert::TStartRefusal::NoVideo);
         return;
@@ -87,6 +89,36 @@ void TForm1::StartConvertButtonClick()
     core::LogEvent(ActivityLog, block.first());
     for (qsizetype line = 1; line < block.size(); ++line)
         ActivityLog.Add(block[line]);
+
+    // Everything the conversion needs is taken here, once: the capture interval and the
+    // frame delay both come from this frame rate.
+    convert::TJobSettings job;
+    job.SourceWidth = State.SourceWidth;
+    job.CropLeft = State.CropLeft;
+    job.CropTop = State.CropTop;
+    job.CropWidth = State.CropWidth;
+    job.CropHeight = State.CropHeight;
+    job.GifWidth = State.GifWidth;
+    job.GifHeight = State.GifHeight;
+    job.Output.FrameRate = settings.FrameRate;
+    job.Output.Transparent = ui.spSkinCheckRadioBox2->isChecked();
+    job.Output.Alternate = settings.Alternate;
+    job.Output.Loop = ui.bsSkinCheckRadioBox1->isChecked();
+    job.Output.Greyscale = settings.Greyscale;
+    job.Output.DitherIndex = settings.DitherIndex;
+    FJob = std::make_unique<convert::TConversionJob>(job, *FPictureSource);
+    FJob->OnCaptured = [this](const QImage &frame) {
+        if (FrameCaptured)
+            FrameCaptured(frame);
+    };
+    // Frames a tick put there while no job ran belong to no conversion.
+    State.FrameList.clear();
+    if (FJob->Geometry()) {
+        State.FitWidth = FJob->Geometry()->FitWidth;
+        State.FitHeight = FJob->Geometry()->FitHeight;
+    }
+    if (const int interval = FJob->CaptureIntervalMs(); interval > 0)
+        Timer1.setInterval(interval);
 
     EnableControls(false);
 

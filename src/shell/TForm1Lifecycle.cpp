@@ -98,6 +98,8 @@ void TForm1::FormCloseQuery()
     Timer3.stop();
     MediaPlayer1->Stop();
     MediaPlayer1->Close();
+    // The workers are joined before anything they could use is freed.
+    DropJob();
     State.FrameList.clear();
     if (State.FImage) {
         State.FImage->Clear();

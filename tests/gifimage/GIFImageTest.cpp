@@ -423,6 +423,57 @@ TEST(TGIFSubImagePixels, AccessOutsideTheFrameOrOnAnEmptyFrameRaises) {
   EXPECT_EQ(ErrorOf([&] { empty->Scanline(0); }), msg::ImageEmpty);
 }
 
+// ---- packed frames ----
+
+// A packed frame (and a copy of one) is written byte for byte as it would have been from its
+// pixels, whatever its table size, shape or interlacing.
+TEST(TGIFSubImagePack, WritesTheSameBytesAsTheUnpackedFrame) {
+  struct Case {
+    int width, height, colours;
+    bool interlaced;
+  };
+  for (const Case c : {Case{1, 1, 1, false}, Case{7, 5, 2, false}, Case{33, 17, 16, true}, Case{64, 48, 200, false},
+                       Case{250, 3, 256, true}}) {
+    SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " " << c.colours);
+    const Bytes pixels = PseudoRandomIndices(static_cast<std::size_t>(c.width) * c.height, c.colours, 7);
+    TGIFImage plain, packed, copied;
+    for (TGIFImage* image : {&plain, &packed}) {
+      AddIndexedFrame(*image, c.width, c.height, DistinctPalette(c.colours), pixels)->SetInterlaced(c.interlaced);
+      AddIndexedFrame(*image, 3, 2, DistinctPalette(4), {0, 1, 2, 3, 2, 1});
+    }
+    for (int k = 0; k < 2; ++k) {
+      packed.Images()[k]->Pack();
+      EXPECT_TRUE(packed.Images()[k]->Packed());
+      auto copy = std::make_unique<TGIFSubImage>(&copied);
+      copy->Assign(*packed.Images()[k]);
+      copied.Add(std::move(copy));
+    }
+    EXPECT_EQ(packed.Images()[0]->DataSize(), 0);
+    EXPECT_FALSE(packed.Images()[0]->Empty());
+    const Bytes expected = SaveBytes(plain);
+    EXPECT_EQ(SaveBytes(packed), expected);
+    EXPECT_EQ(SaveBytes(copied), expected);
+  }
+}
+
+TEST(TGIFSubImagePack, APackedFrameHasNoPixelsToReadAndAFrameWithoutATableStaysUnpacked) {
+  TGIFImage image;
+  TGIFSubImage* frame = AddIndexedFrame(image, 2, 2, DistinctPalette(2), {0, 1, 1, 0});
+  frame->Pack();
+  EXPECT_EQ(ErrorOf([&] { frame->Pixels(0, 0); }), msg::ImageEmpty);
+  EXPECT_EQ(ErrorOf([&] { frame->Scanline(0); }), msg::ImageEmpty);
+  EXPECT_EQ(FindUsedColorIndex(*frame, RGB2Color(DistinctPalette(2)[1])), -1);
+
+  // Without a table of its own the code size depends on the image when it is saved.
+  TGIFImage global;
+  global.GlobalColorMap().ImportPalette(DistinctPalette(4));
+  TGIFSubImage* bare = global.Images()[global.Add(std::make_unique<TGIFSubImage>(&global))];
+  bare->SetBounds(0, 0, 2, 1);
+  bare->Pack();
+  EXPECT_FALSE(bare->Packed());
+  EXPECT_EQ(bare->Pixels(1, 0), 0);
+}
+
 // ---- settings ----
 
 TEST(TGIFImageSettings, ReductionBitsOutside3To8AreRefused) {

@@ -40,25 +40,23 @@ bool OpenSample(TForm1 &form, core::ScriptedPrompts &prompts, const char *name)
                                  playertest::kHangMs);
 }
 
-TCaptureTicks::TCaptureTicks(TForm1 &form)
+TCaptureTicks::TCaptureTicks(TForm1 &form) : FForm(form)
 {
-    QObject::connect(&form.Timer1, &QTimer::timeout, &FContext, [this, &form] {
-        ++FTicks;
-        const std::vector<QImage> &frames = form.State.FrameList;
-        // A tick that found the last one busy appends nothing.
-        const bool appended = !frames.empty() && frames.size() != FFrames;
-        FFrames = frames.size();
-        if (!appended)
-            return;
-        const QImage &last = frames.back();
-        for (int y = 0; y < last.height(); ++y) {
-            const uchar *row = last.constScanLine(y);
-            if (std::any_of(row, row + qsizetype(last.width()) * (last.depth() / 8), [](uchar byte) { return byte != 0; })) {
+    QObject::connect(&form.Timer1, &QTimer::timeout, &FContext, [this] { ++FTicks; });
+    form.FrameCaptured = [this](const QImage &frame) {
+        for (int y = 0; y < frame.height(); ++y) {
+            const uchar *row = frame.constScanLine(y);
+            if (std::any_of(row, row + qsizetype(frame.width()) * (frame.depth() / 8), [](uchar byte) { return byte != 0; })) {
                 ++FPictures;
                 return;
             }
         }
-    });
+    };
+}
+
+TCaptureTicks::~TCaptureTicks()
+{
+    FForm.FrameCaptured = nullptr;
 }
 
 QByteArray ReadAll(const QString &path)

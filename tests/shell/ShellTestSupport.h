@@ -34,14 +34,17 @@ class TCaptureTicks
 {
 public:
     explicit TCaptureTicks(TForm1 &form);
+    ~TCaptureTicks();
+    TCaptureTicks(const TCaptureTicks &) = delete;
+    TCaptureTicks &operator=(const TCaptureTicks &) = delete;
     int Ticks() const { return FTicks; }
     int Pictures() const { return FPictures; }
 
 private:
+    TForm1 &FForm;
     QObject FContext;  // ends the watch with this object
     int FTicks = 0;
     int FPictures = 0;
-    size_t FFrames = 0;  // the frame list's length after the last tick
 };
 
 // The whole file, or nothing when it cannot be read.
