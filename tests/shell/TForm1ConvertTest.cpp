@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -392,6 +393,12 @@ TEST_F(ConvertWindow, ConvertsAClipIntoAnAnimatedGifAndOpensItsPage)
     const qsizetype logBefore = form.ActivityLog.Count();
     const shelltest::TCaptureTicks ticks(form);
     form.StartConvertButtonClick();
+    {
+        // The field as a user could set it in the moment the stop gives the controls back:
+        // the delays still follow the rate the capture ran at.
+        const QSignalBlocker quiet(form.ui.bsSkinSpinEdit1);
+        form.ui.bsSkinSpinEdit1->setValue(25);
+    }
     ASSERT_TRUE(WaitUntil([&] { return !opener.Opened.isEmpty(); }, kHangMs)) << prompts.Warnings().join('|').toStdString();
 
     const QString workDir = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Zentiq/Quorvane");
