@@ -70,7 +70,7 @@ class GifencTool : public ::testing::Test {
 }  // namespace
 
 // The tool writes what the conversion's frame steps write for the same frames, from a raw
-// file and from a PPM folder alike.
+// file and from a PPM folder alike, on one thread or several.
 TEST_F(GifencTool, WritesTheProgramsBytesFromRawAndPpmInput) {
   const std::string size = " --width " + std::to_string(kWidth) + " --height " + std::to_string(kHeight);
   ASSERT_EQ(Run("--in " + (dir / "frames.rgb").string() + size +
@@ -99,6 +99,15 @@ TEST_F(GifencTool, WritesTheProgramsBytesFromRawAndPpmInput) {
   image.SaveToStream(expected);
   EXPECT_EQ(Bytes(dir / "raw.gif"), expected.Bytes());
   EXPECT_EQ(Bytes(dir / "ppm.gif"), expected.Bytes());
+  for (const char* threads : {"1", "2", "5"}) {
+    SCOPED_TRACE(threads);
+    const fs::path out = dir / (std::string("threads-") + threads + ".gif");
+    ASSERT_EQ(Run("--in " + (dir / "frames.rgb").string() + size + " --threads " + threads +
+                  " --loop --delay 7 --transparent 00FF00 --out " + out.string()),
+              0)
+        << Stderr();
+    EXPECT_EQ(Bytes(out), expected.Bytes());
+  }
 
   const gifdecode::Gif gif = gifdecode::DecodeFile((dir / "raw.gif").string());
   ASSERT_EQ(gif.frames.size(), static_cast<std::size_t>(kFrames));
@@ -132,6 +141,7 @@ TEST_F(GifencTool, RefusesBadInputWithAMessageAndWritesNothing) {
       {"dither out of range", "--in " + (dir / "frames.rgb").string() + size + " --dither 4" + out},
       {"bad colour", "--in " + (dir / "frames.rgb").string() + size + " --transparent 12345" + out},
       {"unknown option", "--in " + (dir / "frames.rgb").string() + size + " --fast" + out},
+      {"no threads", "--in " + (dir / "frames.rgb").string() + size + " --threads 0" + out},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 
 #include "AnimationFrames.h"
 #include "FrameReader.h"
+#include "OrderedPipeline.h"
 #include "gifimage.h"
 
 namespace {
@@ -37,6 +39,9 @@ Encoding (as the program converts):
 
 Other:
   --out FILE           the GIF to write (replaced only when the whole file was written)
+  --threads N          frames encoded side by side on N threads, 1..256 (default: every
+                       hardware thread); 1 encodes them one after the other. The file is
+                       the same whatever N is.
   --quiet              no summary line
   --help               this text
 
@@ -47,6 +52,7 @@ struct Options {
   std::string In, Out;
   std::optional<int> Width, Height;
   gifenc::AnimationSettings Settings;
+  int Threads = 0;  // 0: every hardware thread
   bool Quiet = false;
   bool Help = false;
 };
@@ -94,6 +100,7 @@ Options ParseOptions(int argc, char** argv) {
     else if (arg == "--width") options.Width = static_cast<int>(ParseNumber(arg, value(), 1, 65535));
     else if (arg == "--height") options.Height = static_cast<int>(ParseNumber(arg, value(), 1, 65535));
     else if (arg == "--dither") options.Settings.Dither = static_cast<int>(ParseNumber(arg, value(), 0, 3));
+    else if (arg == "--threads") options.Threads = static_cast<int>(ParseNumber(arg, value(), 1, 256));
     else if (arg == "--delay") options.Settings.Delay = static_cast<std::uint16_t>(ParseNumber(arg, value(), 0, 65535));
     else if (arg == "--transparent") options.Settings.Transparent = ParseColour(value());
     else if (arg == "--greyscale" || arg == "--grayscale") options.Settings.Greyscale = flag();
@@ -115,20 +122,62 @@ std::unique_ptr<gifenc::FrameReader> OpenInput(const Options& options) {
   return gifenc::OpenRawFrames(options.In, *options.Width, *options.Height);
 }
 
+// Frames one after the other on this thread.
+int EncodeSequentially(gifenc::FrameReader& reader, gifimage::TGIFImage& image, const gifenc::AnimationSettings& settings) {
+  std::vector<std::uint8_t> bgr;
+  int frames = 0;
+  while (reader.Next(bgr)) {
+    const gifimage::TBitmap bitmap = gifimage::TBitmap::View(bgr.data(), reader.Width(), reader.Height(),
+                                                             3 * static_cast<std::ptrdiff_t>(reader.Width()),
+                                                             gifimage::TPixelFormat::pf24bit);
+    gifenc::AddAnimationFrame(image, bitmap, settings);
+    ++frames;
+  }
+  return frames;
+}
+
+// Frames side by side on `threads` workers; this thread reads them and puts the finished ones
+// into the image in order. A worker's error is raised here, at its frame.
+int EncodeInParallel(gifenc::FrameReader& reader, gifimage::TGIFImage& image, const gifenc::AnimationSettings& settings,
+                     int threads) {
+  const gifenc::FrameReduction reduction = gifenc::ReductionOf(image);
+  const std::optional<gifimage::TColor> transparent = settings.Transparent;
+  const int width = reader.Width(), height = reader.Height();
+  // Each waiting frame holds its pixels: two per worker keep them all busy.
+  convert::TOrderedPipeline<gifenc::PreparedFrame> pipeline(threads, 2 * static_cast<std::size_t>(threads), false);
+  int frames = 0;
+  const auto append = [&](convert::TOrderedPipeline<gifenc::PreparedFrame>::TDone& done) {
+    if (done.Error) std::rethrow_exception(done.Error);
+    gifenc::AppendAnimationFrame(image, done.Value.Frame(), done.Value.TransparentIndex, settings);
+  };
+  std::vector<std::uint8_t> bgr;
+  while (reader.Next(bgr)) {
+    pipeline.Push([pixels = std::move(bgr), width, height, reduction, transparent] {
+      const gifimage::TBitmap bitmap = gifimage::TBitmap::View(pixels.data(), width, height,
+                                                               3 * static_cast<std::ptrdiff_t>(width),
+                                                               gifimage::TPixelFormat::pf24bit);
+      return gifenc::PrepareAnimationFrame(bitmap, reduction, transparent);
+    });
+    bgr = {};
+    ++frames;
+    while (auto done = pipeline.TakeNext()) append(*done);
+  }
+  while (pipeline.Taken() < frames) {
+    while (!pipeline.WaitForNext(std::chrono::milliseconds(100))) {
+    }
+    while (auto done = pipeline.TakeNext()) append(*done);
+  }
+  return frames;
+}
+
 int Run(const Options& options) {
   const auto start = std::chrono::steady_clock::now();
   const std::unique_ptr<gifenc::FrameReader> reader = OpenInput(options);
   gifimage::TGIFImage image;
   gifenc::ConfigureAnimation(image, options.Settings);
-  std::vector<std::uint8_t> bgr;
-  int frames = 0;
-  while (reader->Next(bgr)) {
-    const gifimage::TBitmap bitmap = gifimage::TBitmap::View(bgr.data(), reader->Width(), reader->Height(),
-                                                             3 * static_cast<std::ptrdiff_t>(reader->Width()),
-                                                             gifimage::TPixelFormat::pf24bit);
-    gifenc::AddAnimationFrame(image, bitmap, options.Settings);
-    ++frames;
-  }
+  const int threads = options.Threads > 0 ? options.Threads : convert::HardwareThreads();
+  const int frames = threads == 1 ? EncodeSequentially(*reader, image, options.Settings)
+                                  : EncodeInParallel(*reader, image, options.Settings, threads);
   if (frames == 0) throw InputError("'" + options.In + "' holds no frames");
   image.SaveToFile(options.Out);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
