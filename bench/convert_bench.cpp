@@ -1,21 +1,27 @@
 // Figures of a conversion's capture and assembly on this machine, printed as tables
-// (nothing here passes or fails on time):
+// (nothing here passes or fails on time). Each row is measured in a process of its own, so
+// that its peak memory is its own. "sequential" rows hold every captured frame and build the
+// GIF after the stop, one frame after the other (FrameList and AssembleGif); "streamed" rows
+// run the conversion job, whose workers encode while the clip plays.
 //
 // 1. Capture in real time: the 1080p30 clip of bench/make-player-clips played to its end
 //    through TVFMediaPlayer while a 33 ms timer (30 fps) captures frames exactly as the
 //    capture tick does, for a small and the largest GIF size: frames captured against clip
-//    length x frame rate, the cost of a tick, the bytes of a captured frame against its
-//    fitted size in 24-bit.
+//    length x frame rate, the cost of a tick, and for the streamed row the time from the
+//    clip end to out.gif written.
 // 2. Stop to out.gif for a 10 s clip at 10 fps into 320 x 240 (100 frames, synthesised from
-//    camera-like 640 x 480 pictures and captured as the tick does): assembly plus writing.
+//    camera-like 640 x 480 pictures and captured as the tick does).
 // 3. The largest conversion the program allows: 60 s at 30 fps (1800 frames) from 1280 x 720
-//    pictures into 1000 x 1000: capture time per frame, memory held by the frames, peak
-//    memory, and stop to out.gif. `--largest-seconds S` shortens it.
+//    pictures into 1000 x 1000: capture time per frame, stop to out.gif, peak memory.
+//    `--largest-seconds S` shortens it.
+// A streamed row ticks at the frame rate in real time, as the capture timer does; a
+// sequential row captures as fast as it can (its capture cost is the same either way).
 //
 // The clip folder is the first argument, else $QUORVANE_PLAYER_CLIPS, else bench/out/player
 // in the source tree. Runs headless (the offscreen Qt platform unless QT_QPA_PLATFORM says
 // otherwise).
 #include "ActivityLog.h"
+#include "ConversionJob.h"
 #include "ConversionState.h"
 #include "FrameCapture.h"
 #include "GifAssembly.h"
@@ -25,8 +31,10 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -63,17 +71,6 @@ double PeakRssMiB()
   return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-// Bytes a 24-bit bitmap of w x h with 4-byte rows takes.
-qsizetype Fitted24(int w, int h) { return static_cast<qsizetype>(h) * ((w * 3 + 3) / 4 * 4); }
-
-qsizetype FrameBytes(const core::ConversionState &state)
-{
-  qsizetype bytes = 0;
-  for (const QImage &frame : state.FrameList)
-    bytes += frame.sizeInBytes();
-  return bytes;
-}
-
 class NoDialog : public convert::IAssemblyProgress {
 public:
   void Open() override {}
@@ -81,51 +78,95 @@ public:
   void Close() override {}
 };
 
-// ---- 1. capture in real time ----
+// The pictures of a list in turn, as the player's current frame would come.
+class ListedPictures : public convert::IPictureSource {
+public:
+  explicit ListedPictures(const std::vector<QImage> &pictures) : FPictures(pictures) {}
+  const QImage *CurrentPicture() override { return &FPictures[FNext++ % FPictures.size()]; }
 
-struct CaptureRun {
-  int captured = 0;
-  int black = 0;  // captured before the player had a picture
-  int clipMs = 0;
-  double meanTickMs = 0, p95TickMs = 0, maxTickMs = 0;
-  qsizetype frameBytes = 0, fittedBytes = 0;
-  QSize frameSize;
+private:
+  const std::vector<QImage> &FPictures;
+  std::size_t FNext = 0;
 };
 
-CaptureRun CaptureClip(const QString &path, int gifWidth, int gifHeight)
+class PlayerPictures : public convert::IPictureSource {
+public:
+  PlayerPictures(player::TVFMediaPlayer &player, const QImage &black) : FPlayer(player), FBlack(black) {}
+  const QImage *CurrentPicture() override
+  {
+    const QImage &current = FPlayer.Frame_GetCurrent();
+    return current.isNull() ? &FBlack : &current;
+  }
+
+private:
+  player::TVFMediaPlayer &FPlayer;
+  const QImage &FBlack;
+};
+
+// The settings of the window's defaults: Floyd-Steinberg, transparency, looping, one pass.
+convert::TJobSettings WholePicture(int srcW, int gifW, int gifH, int srcH, int fps)
 {
-  CaptureRun run;
+  convert::TJobSettings job;
+  job.SourceWidth = srcW;
+  job.CropWidth = srcW;
+  job.CropHeight = srcH;
+  job.GifWidth = gifW;
+  job.GifHeight = gifH;
+  job.Output.FrameRate = fps;
+  return job;
+}
+
+void ToState(const convert::TJobSettings &job, core::ConversionState &state, int srcH)
+{
+  state.SourceWidth = job.SourceWidth;
+  state.SourceHeight = srcH;
+  state.CropWidth = job.CropWidth;
+  state.CropHeight = job.CropHeight;
+  state.GifWidth = job.GifWidth;
+  state.GifHeight = job.GifHeight;
+  state.FImage = std::make_unique<gifimage::TGIFImage>();
+}
+
+double FileMiB(const QString &path) { return static_cast<double>(QFileInfo(path).size()) / (1024.0 * 1024.0); }
+
+// ---- 1. capture in real time ----
+
+void CaptureRow(const QString &clip, int gifWidth, int gifHeight, bool streamed, const QString &outPath)
+{
   player::TVFMediaPlayer player;
   player.resize(960, 540);
   player.Audio_Play = false;
   bool ended = false;
   player.OnStop = [&] { ended = true; };
-  player.FilenameOrURL = path;
+  player.FilenameOrURL = clip;
   player.Info_Read();
-  run.clipMs = player.Info_Video_DurationMSec(0);
+  const int clipMs = player.Info_Video_DurationMSec(0);
+  const int srcW = player.Info_Video_Width(0), srcH = player.Info_Video_Height(0);
+  const convert::TJobSettings settings = WholePicture(srcW, gifWidth, gifHeight, srcH, 30);
 
   core::ConversionState state;
-  state.SourceWidth = player.Info_Video_Width(0);
-  state.SourceHeight = player.Info_Video_Height(0);
-  state.CropWidth = state.SourceWidth;
-  state.CropHeight = state.SourceHeight;
-  state.GifWidth = gifWidth;
-  state.GifHeight = gifHeight;
-  QImage black(state.SourceWidth, state.SourceHeight, QImage::Format_RGB888);
+  ToState(settings, state, srcH);
+  QImage black(srcW, srcH, QImage::Format_RGB888);
   black.fill(Qt::black);
   state.GrabBitmap = &black;
+  PlayerPictures source(player, black);
+  std::unique_ptr<convert::TConversionJob> job;
+  if (streamed)
+    job = std::make_unique<convert::TConversionJob>(settings, source);
 
   std::vector<double> ticks;
   int busy = 0;
   QTimer timer;
-  timer.setInterval(33);  // r(1000 / 30)
+  timer.setInterval(33); // r(1000 / 30)
   QObject::connect(&timer, &QTimer::timeout, [&] {
     if (busy == 1)
       return;
     busy = 1;
     const Clock::time_point start = Clock::now();
-    const QImage &current = player.Frame_GetCurrent();
-    convert::CaptureFrame(state, current.isNull() ? state.GrabBitmap : &current);
+    if (job)
+      job->CaptureFrame();
+    else
+      convert::CaptureFrame(state, source.CurrentPicture());
     ticks.push_back(MsSince(start));
     busy = 0;
   });
@@ -136,68 +177,47 @@ CaptureRun CaptureClip(const QString &path, int gifWidth, int gifHeight)
     const Clock::time_point start = Clock::now();
     // The clip is the whole file: the capture ends when the player stops at its end (the
     // clip watch polls every 50 ms; the position check is the same here).
-    while (!ended && player.Status() != player::ST_FREE && MsSince(start) < run.clipMs + 30000) {
+    while (!ended && player.Status() != player::ST_FREE && MsSince(start) < clipMs + 30000) {
       QCoreApplication::processEvents(QEventLoop::AllEvents);
-      if (player.Position_Get_Time() >= run.clipMs)
+      if (player.Position_Get_Time() >= clipMs)
         break;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     timer.stop();
   }
+  const Clock::time_point clipEnd = Clock::now();
   player.Close();
 
-  run.captured = static_cast<int>(state.FrameList.size());
+  const int captured = job ? job->Captured() : static_cast<int>(state.FrameList.size());
+  double endToGif = -1;
+  if (job) {
+    core::TActivityLog log;
+    NoDialog progress;
+    job->Finish(state, log, progress);
+    state.FImage->SaveToFile(outPath.toStdString());
+    endToGif = MsSince(clipEnd) / 1000.0;
+  }
+  double mean = 0, p95 = 0, max = 0;
   if (!ticks.empty()) {
-    double sum = 0;
     for (double t : ticks)
-      sum += t;
-    run.meanTickMs = sum / static_cast<double>(ticks.size());
+      mean += t;
+    mean /= static_cast<double>(ticks.size());
     std::sort(ticks.begin(), ticks.end());
-    run.maxTickMs = ticks.back();
-    run.p95TickMs = ticks[static_cast<std::size_t>(0.95 * static_cast<double>(ticks.size() - 1))];
+    max = ticks.back();
+    p95 = ticks[static_cast<std::size_t>(0.95 * static_cast<double>(ticks.size() - 1))];
   }
-  for (const QImage &frame : state.FrameList) {
-    bool allBlack = true;
-    for (int y = 0; y < frame.height() && allBlack; ++y) {
-      const uchar *row = frame.constScanLine(y);
-      allBlack = std::all_of(row, row + frame.width() * 3, [](uchar b) { return b == 0; });
-    }
-    run.black += allBlack ? 1 : 0;
-  }
-  if (!state.FrameList.empty()) {
-    const QImage &last = state.FrameList.back();
-    run.frameSize = last.size();
-    run.frameBytes = last.sizeInBytes();
-    run.fittedBytes = Fitted24(last.width(), last.height());
-  }
-  return run;
+  const double expected = clipMs / 1000.0 * 30.0;
+  char size[32];
+  std::snprintf(size, sizeof size, "%dx%d", gifWidth, gifHeight);
+  char gif[32] = "-";
+  if (endToGif >= 0)
+    std::snprintf(gif, sizeof gif, "%.2f", endToGif);
+  std::printf("%-11s %-11s %9d %9.1f %6.1f%% %9.2f %9.2f %9.2f %12s %9.0f\n", size,
+              streamed ? "streamed" : "sequential", captured, 0.95 * expected, 100.0 * captured / expected,
+              mean, p95, max, gif, PeakRssMiB());
 }
 
-void PrintCapture(const QString &folder)
-{
-  const QString path = QDir(folder).filePath(QStringLiteral("camera_1920x1080.mp4"));
-  std::printf("== Capture in real time at 30 fps (33 ms ticks): camera_1920x1080.mp4, whole "
-              "picture\n");
-  std::printf("%-11s %9s %6s %9s %7s %9s %9s %9s %11s %13s %13s\n", "GIF", "captured", "black",
-              "needed", "share", "tick ms", "tick p95", "tick max", "frame", "frame bytes",
-              "fitted 24-bit");
-  for (const QSize gif : {QSize(320, 240), QSize(1000, 1000)}) {
-    const CaptureRun run = CaptureClip(path, gif.width(), gif.height());
-    const double expected = run.clipMs / 1000.0 * 30.0;
-    char size[32], frame[32];
-    std::snprintf(size, sizeof size, "%dx%d", gif.width(), gif.height());
-    std::snprintf(frame, sizeof frame, "%dx%d", run.frameSize.width(), run.frameSize.height());
-    std::printf("%-11s %9d %6d %9.1f %6.1f%% %9.2f %9.2f %9.2f %11s %13lld %13lld\n", size,
-                run.captured, run.black, 0.95 * expected, 100.0 * run.captured / expected,
-                run.meanTickMs, run.p95TickMs, run.maxTickMs,
-                frame, static_cast<long long>(run.frameBytes),
-                static_cast<long long>(run.fittedBytes));
-  }
-  std::printf("(needed: 95 %% of clip length x frame rate; black: ticks before the player's first "
-              "picture, which the assembly drops; a tick's interval is 33 ms)\n\n");
-}
-
-// ---- 2. and 3. assembly from synthesised frames ----
+// ---- 2. and 3. stop to out.gif from synthesised frames ----
 
 // Camera-like pictures: gradients, fine moving detail and grain; `count` distinct ones.
 std::vector<QImage> Pictures(int w, int h, int count)
@@ -223,77 +243,70 @@ std::vector<QImage> Pictures(int w, int h, int count)
   return pictures;
 }
 
-struct AssemblyRun {
-  int frames = 0;
-  double captureMsPerFrame = 0;
-  double heldMiB = 0;
-  double stopToGifMs = 0;
-  int gifFrames = 0;
-  double gifMiB = 0;
-  double peakMiB = 0;
-};
-
-AssemblyRun Convert(int srcW, int srcH, int gifW, int gifH, int frames, const QString &outPath)
+void StopRow(const char *name, int srcW, int srcH, int gifW, int gifH, int fps, int frames, bool streamed,
+             const QString &outPath)
 {
-  AssemblyRun run;
-  run.frames = frames;
   const std::vector<QImage> pictures = Pictures(srcW, srcH, std::min(frames, 30));
-
+  const convert::TJobSettings settings = WholePicture(srcW, gifW, gifH, srcH, fps);
   core::ConversionState state;
-  state.SourceWidth = srcW;
-  state.SourceHeight = srcH;
-  state.CropWidth = srcW;
-  state.CropHeight = srcH;
-  state.GifWidth = gifW;
-  state.GifHeight = gifH;
-  state.FImage = std::make_unique<gifimage::TGIFImage>();
-
-  const Clock::time_point captureStart = Clock::now();
-  for (int i = 0; i < frames; ++i)
-    convert::CaptureFrame(state, &pictures[static_cast<std::size_t>(i) % pictures.size()]);
-  run.captureMsPerFrame = MsSince(captureStart) / frames;
-  run.heldMiB = static_cast<double>(FrameBytes(state)) / (1024.0 * 1024.0);
-
-  // Defaults of the window: Floyd-Steinberg, transparency, looping, one pass, 10 fps.
-  convert::TAssemblySettings settings;
-  settings.FrameRate = frames == 100 ? 10 : 30;
+  ToState(settings, state, srcH);
+  ListedPictures source(pictures);
   core::TActivityLog log;
   NoDialog progress;
-  const Clock::time_point stop = Clock::now();
-  convert::AssembleGif(state, log, settings, progress);
-  state.FImage->SaveToFile(outPath.toStdString());
-  run.stopToGifMs = MsSince(stop);
-  run.gifFrames = state.FImage->Images().Count();
-  run.gifMiB = static_cast<double>(QFileInfo(outPath).size()) / (1024.0 * 1024.0);
-  run.peakMiB = PeakRssMiB();
-  return run;
+
+  double captureMs = 0, captureSeconds = 0, stopToGif = 0;
+  if (!streamed) {
+    const Clock::time_point captureStart = Clock::now();
+    for (int i = 0; i < frames; ++i)
+      convert::CaptureFrame(state, source.CurrentPicture());
+    captureMs = MsSince(captureStart) / frames;
+    captureSeconds = static_cast<double>(frames) / fps;  // the clip's own length
+    const Clock::time_point stop = Clock::now();
+    convert::TAssemblySettings output = settings.Output;
+    convert::AssembleGif(state, log, output, progress);
+    state.FImage->SaveToFile(outPath.toStdString());
+    stopToGif = MsSince(stop) / 1000.0;
+  } else {
+    convert::TConversionJob job(settings, source);
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setInterval(job.CaptureIntervalMs());
+    double tickSum = 0;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+      const Clock::time_point tick = Clock::now();
+      job.CaptureFrame();
+      tickSum += MsSince(tick);
+      if (job.Captured() >= frames)
+        timer.stop();
+    });
+    const Clock::time_point captureStart = Clock::now();
+    timer.start();
+    while (timer.isActive())
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    captureMs = tickSum / frames;
+    captureSeconds = MsSince(captureStart) / 1000.0;
+    const Clock::time_point stop = Clock::now();
+    job.Finish(state, log, progress);
+    state.FImage->SaveToFile(outPath.toStdString());
+    stopToGif = MsSince(stop) / 1000.0;
+  }
+  std::printf("%-38s %-11s %7d %11.2f %10.1f %12.3f %10.1f %9d %10.0f\n", name, streamed ? "streamed" : "sequential",
+              frames, captureMs, captureSeconds, stopToGif, FileMiB(outPath), state.FImage->Images().Count(),
+              PeakRssMiB());
 }
 
-void PrintAssembly(int largestSeconds)
+// Runs one row in a child process of this program and passes its output on.
+void RunRow(const QStringList &rowArguments)
 {
-  QTemporaryDir dir;
-  std::printf("== Stop to out.gif (assembly, Floyd-Steinberg, transparency, looping, then "
-              "writing the file); frames synthesised and captured as the tick does\n");
-  std::printf("%-34s %7s %11s %10s %12s %10s %9s %10s\n", "conversion", "frames",
-              "capture ms", "held MiB", "stop->gif s", "GIF MiB", "gif frms", "peak MiB");
-  struct Case {
-    const char *name;
-    int srcW, srcH, gifW, gifH, frames;
-  };
-  const Case cases[] = {
-      {"10 s at 10 fps, 640x480 -> 320x240", 640, 480, 320, 240, 100},
-      {"largest: 30 fps, 1280x720 -> 1000^2", 1280, 720, 1000, 1000, largestSeconds * 30},
-  };
-  for (const Case &c : cases) {
-    const AssemblyRun run =
-        Convert(c.srcW, c.srcH, c.gifW, c.gifH, c.frames, dir.filePath(QStringLiteral("out.gif")));
-    std::printf("%-34s %7d %11.2f %10.1f %12.2f %10.1f %9d %10.0f\n", c.name, run.frames,
-                run.captureMsPerFrame, run.heldMiB, run.stopToGifMs / 1000.0, run.gifMiB,
-                run.gifFrames, run.peakMiB);
-  }
-  std::printf("(peak MiB: the process's peak resident memory after that row; the largest row "
-              "lasts %d s of clip)\n",
-              largestSeconds);
+  QProcess child;
+  child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  child.start(QCoreApplication::applicationFilePath(), rowArguments);
+  child.waitForFinished(-1);
+  const QByteArray out = child.readAllStandardOutput();
+  std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stdout);
+  if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+    std::printf("(row %s failed: exit %d)\n", qPrintable(rowArguments.join(QLatin1Char(' '))), child.exitCode());
+  std::fflush(stdout);
 }
 
 } // namespace
@@ -308,6 +321,7 @@ int main(int argc, char *argv[])
   QStringList args = QCoreApplication::arguments().mid(1);
   int largestSeconds = 60;
   bool skipCapture = false;
+  QString row;
   for (int i = 0; i < args.size();) {
     if (args[i] == QLatin1String("-h") || args[i] == QLatin1String("--help")) {
       std::printf("Usage: convert_bench [--largest-seconds S] [--no-capture] [CLIPDIR]\n"
@@ -319,6 +333,9 @@ int main(int argc, char *argv[])
     if (args[i] == QLatin1String("--largest-seconds") && i + 1 < args.size()) {
       largestSeconds = std::clamp(args[i + 1].toInt(), 1, 60);
       args.remove(i, 2);
+    } else if (args[i] == QLatin1String("--row") && i + 1 < args.size()) {
+      row = args[i + 1];
+      args.remove(i, 2);
     } else if (args[i] == QLatin1String("--no-capture")) {
       skipCapture = true;
       args.remove(i);
@@ -329,17 +346,50 @@ int main(int argc, char *argv[])
   QString folder = args.isEmpty() ? qEnvironmentVariable("QUORVANE_PLAYER_CLIPS") : args.front();
   if (folder.isEmpty())
     folder = QStringLiteral(QUORVANE_PLAYER_CLIPS_DEFAULT);
+  const QString clip = QDir(folder).filePath(QStringLiteral("camera_1920x1080.mp4"));
 
+  if (!row.isEmpty()) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("out.gif"));
+    const bool streamed = row.endsWith(QLatin1String("-streamed"));
+    if (row.startsWith(QLatin1String("capture-small")))
+      CaptureRow(clip, 320, 240, streamed, out);
+    else if (row.startsWith(QLatin1String("capture-large")))
+      CaptureRow(clip, 1000, 1000, streamed, out);
+    else if (row.startsWith(QLatin1String("ten-seconds")))
+      StopRow("10 s at 10 fps, 640x480 -> 320x240", 640, 480, 320, 240, 10, 100, streamed, out);
+    else if (row.startsWith(QLatin1String("largest")))
+      StopRow("largest: 30 fps, 1280x720 -> 1000^2", 1280, 720, 1000, 1000, 30, largestSeconds * 30, streamed, out);
+    else
+      return 2;
+    return 0;
+  }
+
+  const QStringList common{QStringLiteral("--largest-seconds"), QString::number(largestSeconds), folder};
   std::printf("convert_bench: %u hardware threads\n\n", std::thread::hardware_concurrency());
   if (!skipCapture) {
-    if (!QFileInfo(QDir(folder).filePath(QStringLiteral("camera_1920x1080.mp4"))).isFile()) {
+    if (!QFileInfo(clip).isFile()) {
       std::fprintf(stderr, "convert_bench: camera_1920x1080.mp4 missing in %s\n"
                            "Make it with: bench/make-player-clips %s\n",
                    qPrintable(folder), qPrintable(folder));
       return 2;
     }
-    PrintCapture(folder);
+    std::printf("== Capture in real time at 30 fps (33 ms ticks): camera_1920x1080.mp4, whole picture\n");
+    std::printf("%-11s %-11s %9s %9s %7s %9s %9s %9s %12s %9s\n", "GIF", "engine", "captured", "needed", "share",
+                "tick ms", "tick p95", "tick max", "end->gif s", "peak MiB");
+    for (const char *name : {"capture-small-sequential", "capture-large-sequential", "capture-large-streamed"})
+      RunRow(QStringList{QStringLiteral("--row"), QString::fromLatin1(name)} + common);
+    std::printf("(needed: 95 %% of clip length x frame rate; end->gif: from the clip end to out.gif written, for the\n"
+                " streamed row, whose workers encode while the clip plays)\n\n");
   }
-  PrintAssembly(largestSeconds);
+  std::printf("== Stop to out.gif (Floyd-Steinberg, transparency, looping; frames synthesised and captured as the tick does)\n");
+  std::printf("%-38s %-11s %7s %11s %10s %12s %10s %9s %10s\n", "conversion", "engine", "frames", "capture ms",
+              "capture s", "stop->gif s", "GIF MiB", "gif frms", "peak MiB");
+  for (const char *name : {"ten-seconds-sequential", "ten-seconds-streamed", "largest-sequential", "largest-streamed"})
+    RunRow(QStringList{QStringLiteral("--row"), QString::fromLatin1(name)} + common);
+  std::printf("(capture ms: one tick's cost; capture s: how long the capture took, the clip's length for a sequential\n"
+              " row and the ticks in real time for a streamed one; peak MiB: the row's process; the largest rows last\n"
+              " %d s of clip)\n",
+              largestSeconds);
   return 0;
 }

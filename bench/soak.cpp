@@ -153,6 +153,7 @@ public:
     TSoak(const QString &samples) : FSamples(samples)
     {
         FForm.ProcForm = &FProcForm;
+        FForm.FrameCaptured = [this](const QImage &) { ++FCaptured; };
         FForm.SetForms(&FLogForm, &FAboutForm);
         // Never mail anything, whatever is answered.
         FForm.SendReport = [](const QStringList &, QString &error) {
@@ -202,9 +203,10 @@ public:
     // Convert to GIF, then "Stop Process" once the capture holds `frames` frames.
     bool StopMidCapture(size_t frames, std::string &why)
     {
+        FCaptured = 0;
         if (!StartConversion(why))
             return false;
-        if (!WaitFor([&] { return FForm.State.FrameList.size() >= frames; }, 10000)) {
+        if (!WaitFor([&] { return FCaptured >= frames; }, 10000)) {
             why = "the capture grabbed no " + std::to_string(frames) + " frames within 10 s";
             Recover();
             return false;
@@ -213,7 +215,7 @@ public:
             why = "the conversion had ended before Stop Process was pressed";
             return false;
         }
-        const size_t captured = FForm.State.FrameList.size();
+        const size_t captured = FCaptured;
         FForm.ui.StopConvertButton->click();
         if (!WaitFor([&] { return Idle() && FOpener.Opened.size() > FPagesBefore; }, 20000)) {
             why = "no result page within 20 s of Stop Process";
@@ -353,6 +355,8 @@ private:
     TAboutForm FAboutForm{FOpener};
     TLogForm FLogForm{FForm.ActivityLog};
     qsizetype FPagesBefore = 0;
+    // Frames the capture ticks took since the last start (the window reports each).
+    size_t FCaptured = 0;
 };
 
 double PercentChange(long from, long to)
