@@ -96,4 +96,46 @@ TEST_F(CaptureWindow, ConversionOfASampleEndsInAGifShownOnce)
     EXPECT_EQ(lines.indexOf(QStringLiteral("GIF complete.")), stop + 1);
 }
 
+// Closing the window in the middle of a capture, and while the stop waits for the workers
+// (the progress dialog's painting lets the close in): the work is dropped, the workers are
+// joined, nothing is presented, and no GIF is left behind (a sanitizer build sees any leak).
+TEST_F(CaptureWindow, ClosingDuringTheCaptureOrTheStopDropsTheWorkAndPresentsNothing)
+{
+    TProcForm procForm;
+    form.ProcForm = &procForm;
+    int shown = 0;
+    form.ShowResult = [&] { ++shown; };
+    ASSERT_TRUE(shelltest::OpenSample(form, prompts, "h264_640x480.mp4"));
+    form.ui.GIFwidth->setValue(200);
+    form.ui.GIFHeight->setValue(150);
+    int captured = 0;
+    form.FrameCaptured = [&](const QImage &) { ++captured; };
+    form.StartConvertButtonClick();
+    ASSERT_TRUE(WaitUntil([&] { return captured >= 4; }, kHangMs));
+    form.close();
+    EXPECT_TRUE(form.State.ClosingDone);
+    EXPECT_FALSE(form.Timer1.isActive());
+    EXPECT_FALSE(form.State.FImage);
+
+    // A second window, closed from the progress dialog of its stop.
+    core::ScriptedPrompts prompts2;
+    core::RecordingOpener opener2;
+    TCaptureProbe second{prompts2, opener2};
+    TProcForm procForm2;
+    second.ProcForm = &procForm2;
+    second.ShowResult = [&] { ++shown; };
+    ASSERT_TRUE(shelltest::OpenSample(second, prompts2, "h264_640x480.mp4"));
+    captured = 0;
+    second.FrameCaptured = [&](const QImage &) { ++captured; };
+    second.StartConvertButtonClick();
+    ASSERT_TRUE(WaitUntil([&] { return captured >= 4; }, kHangMs));
+    QObject::connect(procForm2.ui.Gauge, &QProgressBar::valueChanged, &second, [&] { second.close(); });
+    second.StopConvertButtonClick();
+    EXPECT_TRUE(second.State.ClosingDone);
+    EXPECT_FALSE(second.State.FImage);
+    EXPECT_FALSE(procForm2.isVisible());
+    EXPECT_EQ(shown, 0);
+    EXPECT_FALSE(second.ActivityLog.Lines().contains(QStringLiteral("GIF complete.")));
+}
+
 } // namespace
