@@ -103,14 +103,13 @@ class TSlowColorLookup final : public TColorLookup {
     const auto cell = static_cast<std::size_t>(CellOf(red, green, blue, kCellShift));
     std::uint8_t state = FState[cell];
     if (state == kUnbuilt) state = BuildCell(static_cast<int>(cell));
-    const TGroup* group = &FCells[cell * kInlineGroups];
-    int groups = kInlineGroups;
-    if (state == kOverflow) {  // rare: a list longer than the cell holds
+    int best;
+    if (state == kInline) {  // a fixed count, so that the groups are searched side by side
+      best = NearestInGroups(&FCells[cell * kInlineGroups], kInlineGroups, red, green, blue);
+    } else {  // rare: a list longer than the cell holds
       const TOverflow& list = FOverflowLists[cell];
-      group = &FOverflow[list.Start];
-      groups = static_cast<int>(list.Groups);
+      best = NearestInGroups(&FOverflow[list.Start], static_cast<int>(list.Groups), red, green, blue);
     }
-    const int best = NearestInGroups(group, groups, red, green, blue);
     const TGIFColor& entry = FPaletteEntries[static_cast<std::size_t>(best)];
     red = entry.Red;
     green = entry.Green;
