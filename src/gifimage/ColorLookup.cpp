@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "TargetClones.h"
+
 namespace gifimage {
 
 const std::array<TGIFColor, 20>& DefaultPalette() {
@@ -52,21 +54,6 @@ struct TBox {
   int RedLo, GreenLo, BlueLo, Size;
 };
 
-// An AVX2 copy of the distance loop where the processor has it. The copy is picked by an
-// ifunc resolver while the program is loaded, before ThreadSanitizer's runtime has started,
-// and an instrumented resolver crashes there: a ThreadSanitizer build keeps the one plain
-// version (both give the same results).
-#if defined(__SANITIZE_THREAD__)
-#define QUORVANE_DISTANCE_CLONES
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define QUORVANE_DISTANCE_CLONES
-#endif
-#endif
-#ifndef QUORVANE_DISTANCE_CLONES
-#define QUORVANE_DISTANCE_CLONES __attribute__((target_clones("avx2", "default")))
-#endif
-
 // For n entries given as columns, stores each entry's squared distance to the nearest colour
 // of the box in nearOut and returns the smallest squared distance of an entry to the farthest
 // colour of the box. A plain loop over columns, so that it runs several entries at a time.
@@ -94,9 +81,10 @@ TSlowColorLookup::TSlowColorLookup(const TPalette& palette)
     : TColorLookup(static_cast<int>(std::min<std::size_t>(palette.size(), 256))),
       FPaletteEntries(palette.begin(), palette.begin() + FColors),
       FState(std::size_t{1} << (3 * (8 - kCellShift)), kUnbuilt),
-      FCells(new TCell[FState.size()]),
+      FCells(new TGroup[FState.size() * kInlineGroups]),
+      FOverflowLists(new TOverflow[FState.size()]),
       FNear(static_cast<std::size_t>(FColors) + 1) {
-  FOverflow.reserve(4096);
+  FOverflow.reserve(1024);
   for (std::size_t level = 0; level < std::size(kGroupShifts); ++level)
     FGroupStart[level].assign(std::size_t{1} << (3 * (8 - kGroupShifts[level])), -1);
   FBlocks.reserve(32768);
@@ -166,44 +154,28 @@ std::uint8_t TSlowColorLookup::BuildCell(int cell) {
   const int n = *block++;
 
   const int limit = BoxDistances(block + n, block + 2 * n, block + 3 * n, n, TBox{r, g, b, side}, FNear.data());
-  TCandidate found[257] = {};  // at least one entry always qualifies; one spare for the last write
+  TGroup found[256 / kGroupSize + 1] = {};  // at least one entry always qualifies; one spare for the last write
   int count = 0;
   for (int k = 0; k < n; ++k) {  // written without a branch: whether an entry qualifies is hard to predict
-    found[count] = {static_cast<std::uint8_t>(block[n + k]), static_cast<std::uint8_t>(block[2 * n + k]),
-                    static_cast<std::uint8_t>(block[3 * n + k]), static_cast<std::uint8_t>(block[k])};
+    found[count / kGroupSize].Entries[count % kGroupSize] = {
+        static_cast<std::uint8_t>(block[n + k]), static_cast<std::uint8_t>(block[2 * n + k]),
+        static_cast<std::uint8_t>(block[3 * n + k]), static_cast<std::uint8_t>(block[k])};
     count += FNear[static_cast<std::size_t>(k)] <= limit;
   }
-  TCell& target = FCells[static_cast<std::size_t>(cell)];
+  const int groups = (count + kGroupSize - 1) / kGroupSize;
+  for (int k = count; k < groups * kGroupSize; ++k) found[k / kGroupSize].Entries[k % kGroupSize] = found[0].Entries[0];
   std::uint8_t& state = FState[static_cast<std::size_t>(cell)];
-  if (count <= kInlineCandidates) {
-    for (int k = 0; k < kInlineCandidates; ++k) target.Entries[k] = found[k < count ? k : 0];
+  if (groups <= kInlineGroups) {
+    for (int k = 0; k < kInlineGroups; ++k)
+      FCells[static_cast<std::size_t>(cell) * kInlineGroups + static_cast<std::size_t>(k)] = found[k < groups ? k : 0];
     state = kInline;
   } else {
-    const auto start = static_cast<std::uint32_t>(FOverflow.size());
-    std::memcpy(&target.Entries[0], &start, sizeof start);
-    FOverflow.push_back({static_cast<std::uint8_t>(count & 0xFF), static_cast<std::uint8_t>(count >> 8), 0, 0});
-    FOverflow.insert(FOverflow.end(), found, found + count);
+    FOverflowLists[static_cast<std::size_t>(cell)] = {static_cast<std::uint32_t>(FOverflow.size()),
+                                                      static_cast<std::uint32_t>(groups)};
+    FOverflow.insert(FOverflow.end(), found, found + groups);
     state = kOverflow;
   }
   return state;
-}
-
-int TSlowColorLookup::Scan(std::size_t cell, int red, int green, int blue) const {
-  std::uint32_t start;
-  std::memcpy(&start, &FCells[cell].Entries[0], sizeof start);
-  const TCandidate* c = &FOverflow[start];
-  const int count = c->Red | (c->Green << 8);
-  ++c;
-  int best = c[0].Index;
-  int bestDistance = Distance(c[0], red, green, blue);
-  for (int k = 1; k < count; ++k) {
-    const int d = Distance(c[k], red, green, blue);
-    if (d < bestDistance) {
-      bestDistance = d;
-      best = c[k].Index;
-    }
-  }
-  return best;
 }
 
 }  // namespace gifimage

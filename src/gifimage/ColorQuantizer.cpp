@@ -80,6 +80,9 @@ void TColorQuantizer::AddPixel(std::uint8_t red, std::uint8_t green, std::uint8_
       n->RedSum += red;
       n->GreenSum += green;
       n->BlueSum += blue;
+      // A leaf above the shortcut level ends the walk of every colour of the shortcut's cube:
+      // it stands in for the node there (the walk from it stops at once).
+      if (level < kShortcutLevel) shortcut = {node, FEpoch};
       break;
     }
     const auto index = static_cast<std::size_t>((path >> (3 * (7 - level))) & 7);

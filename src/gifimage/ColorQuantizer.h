@@ -43,8 +43,10 @@ class TColorQuantizer {
   bool ReduceTree();
   void Walk(std::int32_t node, std::vector<TGIFColor>& table) const;
 
-  // The node at kShortcutLevel for the top bits of a colour, valid while Epoch is FEpoch;
-  // it saves walking the upper levels for every pixel and never changes where a pixel goes.
+  // The node at kShortcutLevel for the top bits of a colour, or the leaf above that level
+  // where their walk ends, valid while Epoch is FEpoch; it saves walking the upper levels for
+  // every pixel and never changes where a pixel goes. A leaf never gets children, and one
+  // above the shortcut level is only freed by a merge above it, which changes the epoch.
   static constexpr int kShortcutLevel = 4;
   struct TShortcut {
     std::int32_t Node = kNone;

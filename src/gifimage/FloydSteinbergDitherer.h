@@ -7,6 +7,7 @@
 // its entry and running sums untouched. Divisions truncate toward zero.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "DitherEngine.h"
@@ -46,6 +47,46 @@ class TFloydSteinbergDitherer final : public TDitherEngine {
     FPosition += FDirection;
     NextColumn();
     return index;
+  }
+
+  // A whole row, as DitherWith for each pixel in the engine's direction: in holds the row's
+  // pixels (blue, green, red) pixelStep bytes apart, out gets one index per pixel. The running
+  // errors stay in locals over the row, where the stores of indices cannot disturb them.
+  template <class TLookup>
+  QUORVANE_INLINE_INTO_CLONES void DitherRow(TLookup& lookup, const std::uint8_t* in, int pixelStep, std::uint8_t* out) {
+    const int direction = FDirection;
+    int x = FColumn, position = FPosition;
+    int currentR = CurrentErrorR, currentG = CurrentErrorG, currentB = CurrentErrorB;
+    int belowR = BelowErrorR, belowG = BelowErrorG, belowB = BelowErrorB;
+    int belowPrevR = BelowPrevErrorR, belowPrevG = BelowPrevErrorG, belowPrevB = BelowPrevErrorB;
+    int* errorsR = ErrorsR.data();
+    int* errorsG = ErrorsG.data();
+    int* errorsB = ErrorsB.data();
+    for (; x >= 0 && x < Width; x += direction, position += direction) {
+      const std::uint8_t* p = in + static_cast<std::ptrdiff_t>(x) * pixelStep;
+      int& entryR = errorsR[position];
+      int& entryG = errorsG[position];
+      int& entryB = errorsB[position];
+      currentR = ClampByte(p[2] + (entryR + currentR + 8) / 16);
+      currentG = ClampByte(p[1] + (entryG + currentG + 8) / 16);
+      currentB = ClampByte(p[0] + (entryB + currentB + 8) / 16);
+      auto red = static_cast<std::uint8_t>(currentR);
+      auto green = static_cast<std::uint8_t>(currentG);
+      auto blue = static_cast<std::uint8_t>(currentB);
+      const int index = lookup.Lookup(red, green, blue);
+      currentR -= red;
+      currentG -= green;
+      currentB -= blue;
+      Spread(entryR, currentR, belowR, belowPrevR);
+      Spread(entryG, currentG, belowG, belowPrevG);
+      Spread(entryB, currentB, belowB, belowPrevB);
+      out[x] = static_cast<std::uint8_t>(index);
+    }
+    FColumn = x;
+    FPosition = position;
+    CurrentErrorR = currentR, CurrentErrorG = currentG, CurrentErrorB = currentB;
+    BelowErrorR = belowR, BelowErrorG = belowG, BelowErrorB = belowB;
+    BelowPrevErrorR = belowPrevR, BelowPrevErrorG = belowPrevG, BelowPrevErrorB = belowPrevB;
   }
 
   void NextLine() override {

@@ -1,6 +1,7 @@
 #include "ReduceColors.h"
 
 #include <algorithm>
+#include <type_traits>
 #include <vector>
 
 #include "ColorQuantizer.h"
@@ -8,6 +9,7 @@
 #include "ErrorDiffusionDitherers.h"
 #include "FloydSteinbergDitherer.h"
 #include "GIFException.h"
+#include "TargetClones.h"
 
 namespace gifimage {
 
@@ -88,7 +90,7 @@ TPalette OctreeColors(const TBitmap& source, int maxColors) {
 
 // Feeds every row to the engine in the engine's direction and stores the indices.
 template <class TEngine, class TLookup>
-void RunEngine(TEngine& engine, TLookup& lookup, const TBitmap& source, TBitmap& result) {
+QUORVANE_INLINE_INTO_CLONES void RunEngine(TEngine& engine, TLookup& lookup, const TBitmap& source, TBitmap& result) {
   const int width = source.GetWidth();
   const bool direct = source.PixelFormat() == TPixelFormat::pf24bit ||
                       source.PixelFormat() == TPixelFormat::pf32bit;
@@ -98,23 +100,48 @@ void RunEngine(TEngine& engine, TLookup& lookup, const TBitmap& source, TBitmap&
     const std::uint8_t* in = direct ? source.ScanLine(y) : ReadRow24(source, y, row.data());
     const int pixelStep = direct ? step : 3;
     std::uint8_t* out = result.ScanLine(y);
-    for (int x = engine.Column(); x >= 0 && x < width; x = engine.Column()) {
-      const std::uint8_t* p = in + x * pixelStep;
-      std::uint8_t red = p[2], green = p[1], blue = p[0];
-      out[x] = static_cast<std::uint8_t>(engine.DitherWith(lookup, red, green, blue));
+    if constexpr (std::is_same_v<TEngine, TDitherEngine>) {
+      // Nearest colour: only the lookup (whose cache may depend on the order) sees the pixels.
+      const int direction = engine.Direction();
+      for (int x = engine.Column(); x >= 0 && x < width; x += direction) {
+        const std::uint8_t* p = in + x * pixelStep;
+        std::uint8_t red = p[2], green = p[1], blue = p[0];
+        out[x] = static_cast<std::uint8_t>(lookup.Lookup(red, green, blue));
+      }
+    } else if constexpr (std::is_same_v<TEngine, TFloydSteinbergDitherer>) {
+      engine.DitherRow(lookup, in, pixelStep, out);
+    } else {
+      for (int x = engine.Column(); x >= 0 && x < width; x = engine.Column()) {
+        const std::uint8_t* p = in + x * pixelStep;
+        std::uint8_t red = p[2], green = p[1], blue = p[0];
+        out[x] = static_cast<std::uint8_t>(engine.DitherWith(lookup, red, green, blue));
+      }
     }
     engine.NextLine();
   }
 }
 
 template <class TEngine, class TLookup>
-void RunNewEngine(TLookup& lookup, const TBitmap& source, TBitmap& result) {
+QUORVANE_INLINE_INTO_CLONES void RunNewEngine(TLookup& lookup, const TBitmap& source, TBitmap& result) {
   TEngine engine(source.GetWidth(), lookup);
   RunEngine(engine, lookup, source, result);
 }
 
+// The program's two everyday mappings with the exact lookup, each compiled for AVX2 too: the
+// lookup's distances run eight candidates at a time there.
+QUORVANE_DISTANCE_CLONES void MapNearest(TSlowColorLookup& lookup, const TBitmap& source, TBitmap& result) {
+  RunNewEngine<TDitherEngine>(lookup, source, result);
+}
+QUORVANE_DISTANCE_CLONES void MapFloydSteinberg(TSlowColorLookup& lookup, const TBitmap& source, TBitmap& result) {
+  RunNewEngine<TFloydSteinbergDitherer>(lookup, source, result);
+}
+
 template <class TLookup>
 void Dither(TLookup& lookup, TDitherMode mode, const TBitmap& source, TBitmap& result) {
+  if constexpr (std::is_same_v<TLookup, TSlowColorLookup>) {
+    if (mode == dmNearest) return MapNearest(lookup, source, result);
+    if (mode == dmFloydSteinberg) return MapFloydSteinberg(lookup, source, result);
+  }
   switch (mode) {
     case dmFloydSteinberg: return RunNewEngine<TFloydSteinbergDitherer>(lookup, source, result);
     case dmStucki: return RunNewEngine<TStuckiDitherer>(lookup, source, result);

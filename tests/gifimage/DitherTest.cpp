@@ -292,3 +292,52 @@ TEST(Dither, RowsAlternateDirectionStartingLeftToRight) {
     EXPECT_EQ(lookup.reds, (std::vector<int>{0, 1, 2, 12, 11, 10, 20, 21, 22}));
   }
 }
+
+// The optimised-colour mode maps whole rows through the exact lookup's wide search (eight
+// candidates a time, per-cell lists, longer lists kept apart). On pictures made for ties and
+// long lists, nearest colour and Floyd-Steinberg must give what a scan of every entry gives.
+TEST(Dither, ExactLookupRowsMatchAScanOfThePalette) {
+  std::mt19937 rng(21);
+  std::uniform_int_distribution<int> any(0, 255), near(118, 130);
+  auto make = [&](int w, int h, const std::function<Rgb(int, int)>& pixel) {
+    Image img(static_cast<std::size_t>(h), std::vector<Rgb>(static_cast<std::size_t>(w)));
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) img[y][x] = pixel(x, y);
+    return img;
+  };
+  const struct {
+    const char* name;
+    Image image;
+  } cases[] = {
+      // Three colours and their midpoints: the palette pads with black, equal to entry 0.
+      {"few colours and midpoints", make(23, 9, [](int x, int y) {
+         const Rgb c[] = {{{200, 10, 10}}, {{10, 200, 10}}, {{105, 105, 10}}, {{0, 0, 0}}, {{100, 5, 5}}};
+         return c[(x + 2 * y) % 5];
+       })},
+      // A tight cluster beside colours far from it: cells far away keep many candidates.
+      {"cluster and far colours", make(64, 24, [&](int x, int) {
+         return x < 40 ? Rgb{{near(rng), near(rng), near(rng)}} : Rgb{{any(rng), any(rng), any(rng)}};
+       })},
+      {"grey ramp", make(256, 3, [](int x, int y) { return Rgb{{x, x, (x + y) & 255}}; })},
+      {"extremes", make(16, 16, [](int x, int y) {
+         const int v[] = {0, 1, 127, 128, 254, 255};
+         return Rgb{{v[x % 6], v[y % 6], v[(x + y) % 6]}};
+       })},
+      {"noise", RandomImage(61, 19, 8)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TBitmap bmp = ToBitmap(c.image);
+    const TPalette palette = BuildReductionPalette(bmp, rmQuantizeWindows, nullptr, 8);
+    const Lookup scan = ScanLookup(palette);
+    Indices nearest(c.image.size());
+    for (std::size_t y = 0; y < c.image.size(); ++y)
+      for (const Rgb& p : c.image[y]) {
+        std::uint8_t r = static_cast<std::uint8_t>(p.c[0]), g = static_cast<std::uint8_t>(p.c[1]),
+                     b = static_cast<std::uint8_t>(p.c[2]);
+        nearest[y].push_back(scan(r, g, b));
+      }
+    EXPECT_EQ(FromBitmap(ReduceColors(bmp, rmQuantizeWindows, dmNearest)), nearest);
+    EXPECT_EQ(FromBitmap(ReduceColors(bmp, rmQuantizeWindows, dmFloydSteinberg)), ReferenceFloydSteinberg(c.image, scan));
+  }
+}

@@ -409,7 +409,8 @@ TEST(TGIFSubImagePixels, AccessOutsideTheFrameOrOnAnEmptyFrameRaises) {
   EXPECT_EQ(frame->Scanline(1)[0], 4);
   frame->SetPixels(1, 2, 6);
   EXPECT_EQ(frame->Data()[9], 6);
-  for (const auto& [x, y] : {std::pair{-1, 0}, {4, 0}, {0, -1}, {0, 3}, {4, 3}}) {
+  for (const auto& point : {std::pair{-1, 0}, {4, 0}, {0, -1}, {0, 3}, {4, 3}}) {
+    const int x = point.first, y = point.second;  // clang 14 lambdas cannot capture bindings
     SCOPED_TRACE(::testing::Message() << x << "," << y);
     EXPECT_EQ(ErrorOf([&] { frame->Pixels(x, y); }), msg::InvalidPixelCoordinates);
     EXPECT_EQ(ErrorOf([&] { frame->SetPixels(x, y, 0); }), msg::InvalidPixelCoordinates);
