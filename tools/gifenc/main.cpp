@@ -137,28 +137,41 @@ int EncodeSequentially(gifenc::FrameReader& reader, gifimage::TGIFImage& image, 
 }
 
 // Frames side by side on `threads` workers; this thread reads them and puts the finished ones
-// into the image in order. A worker's error is raised here, at its frame.
+// into the image in order. A worker's error is raised here, at its frame. The pixel buffers
+// come back with the results and are read into again, so that no frame pays for fresh pages.
 int EncodeInParallel(gifenc::FrameReader& reader, gifimage::TGIFImage& image, const gifenc::AnimationSettings& settings,
                      int threads) {
+  struct Encoded {
+    gifenc::PreparedFrame Frame;
+    std::vector<std::uint8_t> Pixels;  // the frame's input, for the next one to be read into
+  };
   const gifenc::FrameReduction reduction = gifenc::ReductionOf(image);
   const std::optional<gifimage::TColor> transparent = settings.Transparent;
   const int width = reader.Width(), height = reader.Height();
   // Each waiting frame holds its pixels: two per worker keep them all busy.
-  convert::TOrderedPipeline<gifenc::PreparedFrame> pipeline(threads, 2 * static_cast<std::size_t>(threads), false);
+  convert::TOrderedPipeline<Encoded> pipeline(threads, 2 * static_cast<std::size_t>(threads), false);
+  std::vector<std::vector<std::uint8_t>> spare;
   int frames = 0;
-  const auto append = [&](convert::TOrderedPipeline<gifenc::PreparedFrame>::TDone& done) {
+  const auto append = [&](convert::TOrderedPipeline<Encoded>::TDone& done) {
     if (done.Error) std::rethrow_exception(done.Error);
-    gifenc::AppendAnimationFrame(image, done.Value.Frame(), done.Value.TransparentIndex, settings);
+    gifenc::AppendAnimationFrame(image, done.Value.Frame.Frame(), done.Value.Frame.TransparentIndex, settings);
+    spare.push_back(std::move(done.Value.Pixels));
   };
-  std::vector<std::uint8_t> bgr;
-  while (reader.Next(bgr)) {
-    pipeline.Push([pixels = std::move(bgr), width, height, reduction, transparent] {
+  for (;;) {
+    std::vector<std::uint8_t> bgr;
+    if (!spare.empty()) {
+      bgr = std::move(spare.back());
+      spare.pop_back();
+    }
+    if (!reader.Next(bgr)) break;
+    pipeline.Push([pixels = std::move(bgr), width, height, reduction, transparent]() mutable {
       const gifimage::TBitmap bitmap = gifimage::TBitmap::View(pixels.data(), width, height,
                                                                3 * static_cast<std::ptrdiff_t>(width),
                                                                gifimage::TPixelFormat::pf24bit);
-      return gifenc::PrepareAnimationFrame(bitmap, reduction, transparent);
+      Encoded encoded{gifenc::PrepareAnimationFrame(bitmap, reduction, transparent), {}};
+      encoded.Pixels = std::move(pixels);
+      return encoded;
     });
-    bgr = {};
     ++frames;
     while (auto done = pipeline.TakeNext()) append(*done);
   }
