@@ -30,7 +30,13 @@ constexpr std::chrono::milliseconds kPaintInterval{30};
 
 }  // namespace
 
-TConversionJob::TConversionJob(const TJobSettings& settings, IPictureSource& source, int threads)
+int ExactDelayCs(int index, int framesPerSecond) {
+  const std::int64_t fps = std::max(framesPerSecond, 1);
+  return static_cast<int>((std::int64_t{index} + 1) * 100 / fps - std::int64_t{index} * 100 / fps);
+}
+
+TConversionJob::TConversionJob(const TJobSettings& settings, IPictureSource& source, int threads,
+                               TWorkerPriority priority)
     : FSettings(settings), FSource(source) {
   const TAssemblySettings& output = settings.Output;
   try {
@@ -57,7 +63,8 @@ TConversionJob::TConversionJob(const TJobSettings& settings, IPictureSource& sou
         FGeometry ? std::max<std::int64_t>(std::int64_t{3} * FGeometry->Width() * FGeometry->Height(), 1) : 1;
     const std::int64_t queued =
         std::clamp<std::int64_t>(kQueuedPixelBytes / frameBytes, 2 * std::int64_t{workers}, kMaxQueuedFrames);
-    FPipeline = std::make_unique<TOrderedPipeline<TFrameOutcome>>(workers, static_cast<std::size_t>(queued), true);
+    FPipeline = std::make_unique<TOrderedPipeline<TFrameOutcome>>(workers, static_cast<std::size_t>(queued),
+                                                                   priority == TWorkerPriority::Idle);
   } catch (const std::exception&) {
     // Reported at the stop, where the assembly sets its image up.
     FImage.reset();
@@ -167,7 +174,11 @@ void TConversionJob::TakeFinished() {
       return;
     }
     try {
-      gifenc::AppendAnimationFrame(*FImage, outcome.Frame.Frame(), outcome.Frame.TransparentIndex, FFrameSettings);
+      gifenc::AnimationSettings frame = FFrameSettings;
+      if (FSettings.ExactTiming)
+        frame.Delay = static_cast<std::uint16_t>(ExactDelayCs(FTaken - 1, FSettings.Output.FrameRate));
+      gifenc::AppendAnimationFrame(*FImage, outcome.Frame.Frame(), outcome.Frame.TransparentIndex, frame);
+      FDelaysCs.push_back(frame.Delay);
       FTransparentIndices.push_back(outcome.Frame.TransparentIndex);
     } catch (const std::exception&) {
       Fail(TFailure::AddImage);
@@ -241,8 +252,10 @@ TAssemblyResult TConversionJob::Finish(core::ConversionState& state, core::TActi
     const int forward = FImage->Images().Count();
     for (int k = forward - 1; k >= 0; --k) {
       try {
+        gifenc::AnimationSettings frame = FFrameSettings;
+        frame.Delay = FDelaysCs[static_cast<std::size_t>(k)];
         gifenc::AppendAnimationFrame(*FImage, *FImage->Images()[k], FTransparentIndices[static_cast<std::size_t>(k)],
-                                     FFrameSettings);
+                                     frame);
       } catch (const std::exception&) {
         Report(TFailure::AddImage);
         return endAfterReport();
@@ -266,6 +279,7 @@ void TConversionJob::Discard() {
   // The pipeline object stays: a Finish further up the stack may still be waiting on it.
   FImage.reset();
   FTransparentIndices.clear();
+  FDelaysCs.clear();
 }
 
 }  // namespace convert

@@ -52,13 +52,25 @@ struct TJobSettings {
   int GifWidth = 0;
   int GifHeight = 0;
   TAssemblySettings Output;
+  // Delays spread so that they add up to the clip: captured frame i shows for
+  // floor((i + 1) x 100 / F) - floor(i x 100 / F) hundredths (30 fps: 3, 3, 4, ...), and the
+  // backward pass repeats each frame's delay. Off: every frame gets r(1000 / F) div 10.
+  bool ExactTiming = false;
 };
+
+// The delay of captured frame `index` with ExactTiming, hundredths of a second.
+int ExactDelayCs(int index, int framesPerSecond);
+
+// Idle: the workers run only when no other thread wants the processor (the window's
+// conversion, where the player and the capture tick come first). Normal: as any thread (a
+// conversion without a player to keep in time, such as the command line's).
+enum class TWorkerPriority { Idle, Normal };
 
 class TConversionJob {
  public:
-  // threads 0: one worker per hardware thread. The workers run at idle priority, so the
-  // player and the capture tick always come first.
-  TConversionJob(const TJobSettings& settings, IPictureSource& source, int threads = 0);
+  // threads 0: one worker per hardware thread.
+  TConversionJob(const TJobSettings& settings, IPictureSource& source, int threads = 0,
+                 TWorkerPriority priority = TWorkerPriority::Idle);
   ~TConversionJob();
   TConversionJob(const TConversionJob&) = delete;
   TConversionJob& operator=(const TConversionJob&) = delete;
@@ -136,6 +148,7 @@ class TConversionJob {
 
   std::unique_ptr<gifimage::TGIFImage> FImage;  // the new GIF; null when its setup failed
   std::vector<int> FTransparentIndices;         // of the frames in FImage, for the backward pass
+  std::vector<std::uint16_t> FDelaysCs;         // the same
   std::unique_ptr<TOrderedPipeline<TFrameOutcome>> FPipeline;
 
   TStage FStage = TStage::Capturing;

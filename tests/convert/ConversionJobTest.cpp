@@ -10,6 +10,7 @@
 #include <atomic>
 #include <future>
 #include <mutex>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -241,6 +242,30 @@ TEST_F(ConversionJob, IntervalAndDelayBothComeFromTheFrameRateTakenAtTheStart) {
   const gifdecode::Gif gif = gifdecode::Decode(Result());
   ASSERT_EQ(gif.frames.size(), 3u);
   for (const gifdecode::Frame& frame : gif.frames) EXPECT_EQ(frame.delay, 6);
+}
+
+// Exact timing: the delays add up to the captured time to the hundredth, and the backward
+// pass repeats them backward.
+TEST_F(ConversionJob, ExactTimingSpreadsTheDelaysOverTheClip) {
+  EXPECT_EQ(convert::ExactDelayCs(0, 30), 3);
+  EXPECT_EQ(convert::ExactDelayCs(2, 30), 4);
+  EXPECT_EQ(convert::ExactDelayCs(5, 7), 14);  // floor(600 / 7) - floor(500 / 7) = 85 - 71
+  convert::TJobSettings settings = SmallJob();
+  settings.Output.FrameRate = 30;
+  settings.Output.Alternate = true;
+  settings.ExactTiming = true;
+  ListedPictures source(CameraPictures(10));
+  TConversionJob job(settings, source, 2);
+  ASSERT_EQ(Streamed(job, 10), TAssemblyResult::Done);
+  const gifdecode::Gif gif = gifdecode::Decode(Result());
+  ASSERT_EQ(gif.frames.size(), 20u);
+  std::vector<int> delays;
+  for (const gifdecode::Frame& frame : gif.frames) delays.push_back(frame.delay);
+  const std::vector<int> forward{3, 3, 4, 3, 3, 4, 3, 3, 4, 3};
+  std::vector<int> expected = forward;
+  expected.insert(expected.end(), forward.rbegin(), forward.rend());
+  EXPECT_EQ(delays, expected);
+  EXPECT_EQ(std::accumulate(forward.begin(), forward.end(), 0), 33);  // 10 frames of 1 / 30 s
 }
 
 TEST_F(ConversionJob, ThePreviousGifStaysUntilTheStopReplacesIt) {
