@@ -2,8 +2,12 @@
 #include <QApplication>
 
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 
+#include "CommandLine.h"
+#include "CommandLineConversion.h"
 #include "Prompts.h"
 #include "QtPrompts.h"
 #include "TAboutForm.h"
@@ -46,6 +50,39 @@ private:
 
 int main(int argc, char *argv[])
 {
+    // The command line is read before anything else: a conversion needs no display.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    convert::TCommandLine command;
+    try {
+        command = convert::ParseCommandLine(arguments);
+    } catch (const convert::TCommandLineError &error) {
+        std::fprintf(stderr, "quorvane: %s (see --help)\n", error.what());
+        return convert::kExitBadInput;
+    }
+    switch (command.Mode) {
+    case convert::TCommandLineMode::Help:
+        std::fputs(convert::CommandLineHelp().toLocal8Bit().constData(), stdout);
+        return convert::kExitOk;
+    case convert::TCommandLineMode::Version:
+        std::printf("%s\n", convert::VersionText(QStringLiteral(QUORVANE_VERSION)).toLocal8Bit().constData());
+        return convert::kExitOk;
+    case convert::TCommandLineMode::Convert: {
+        // Fonts for the text overlay, but no windows: without a display, Qt's offscreen
+        // platform serves.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        std::setlocale(LC_NUMERIC, "C");
+        return shell::RunCommandLineConversion(command, stderr);
+    }
+    case convert::TCommandLineMode::Window:
+    case convert::TCommandLineMode::WindowWithFile:
+        break;
+    }
+
     TQuorvaneApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quorvane"));
