@@ -38,7 +38,10 @@ echo "== Build and test under ThreadSanitizer: $tsan_build_dir"
 BUILD_TARGETS="gifimage_tests convert_tests gifenc_tool_tests quorvane-gifenc" configure_and_build "$tsan_build_dir" \
   -DQUORVANE_SANITIZE_THREAD=ON -DQUORVANE_BUILD_GUI=ON -DQUORVANE_BUILD_BENCH=ON \
   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
-ctest --test-dir "$tsan_build_dir" -L "gifimage|convert|tools" -j2 --timeout 300 --no-tests=error --output-on-failure
+# The exact capture's tests run GStreamer pipelines, whose threads hand data over through
+# GLib's own locks, which ThreadSanitizer cannot see: they stay out too.
+ctest --test-dir "$tsan_build_dir" -L "gifimage|convert|tools" -E "^ExactCapture\." -j2 --timeout 300 \
+  --no-tests=error --output-on-failure
 
 echo "== Fuzz smoke run: $fuzz_build_dir"
 FUZZ_SMOKE=1 bash scripts/fuzz.sh "$fuzz_seconds" "$fuzz_build_dir"
