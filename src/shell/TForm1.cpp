@@ -1,6 +1,7 @@
 #include "TForm1.h"
 
 #include "ConversionJob.h"
+#include "ExactCapture.h"
 #include "ErrorReport.h"
 #include "ErrorReporter.h"
 #include "TAboutForm.h"

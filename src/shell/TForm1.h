@@ -15,7 +15,7 @@
 
 namespace shell { class TErrorReporter; }
 namespace clip { class TTrackBarSelection; }
-namespace convert { class IPictureSource; class TConversionJob; }
+namespace convert { class IPictureSource; class TConversionJob; class TExactCapture; }
 class TAboutForm;
 class TLogForm;
 class TProcForm;
@@ -85,6 +85,9 @@ public:
     // Frame capture: one tick per frame, 100 ms until the frame rate sets it; off
     // except while capturing.
     QTimer Timer1;
+    // "Every frame (exact)": runs the decoder a frame at a time between other events (0 ms);
+    // on only while such a capture runs.
+    QTimer ExactTimer;
 
     // Enables or disables, together, the controls a running conversion must lock:
     // the position bar, the transport buttons, "Open Video" and the settings tabs.
@@ -232,9 +235,17 @@ protected:
     // with the progress dialog shown, then presents the result (nothing is presented after
     // a reported failure).
     void AssembleGif();
+    // Where the capture tick takes its pictures: the player.
+    std::unique_ptr<convert::IPictureSource> FPictureSource;
+    // "Every frame (exact)": the decoder that feeds FJob instead of the capture tick (see
+    // ExactTimer). Declared before FJob, which takes its pictures from it, so that it is
+    // freed after the job.
+    std::unique_ptr<convert::TExactCapture> FExact;
+    void ExactCaptureStep();
+    // Stops the exact capture's timer and frees the decoder once no job uses it.
+    void DropExactCapture();
     // The conversion from an accepted "Convert to GIF" to its stop; null otherwise. Its
     // workers are the only other threads of a conversion (see TConversionJob).
-    std::unique_ptr<convert::IPictureSource> FPictureSource;
     std::unique_ptr<convert::TConversionJob> FJob;
     // Calls into FJob on the stack. A job is freed only when none is: a close or a new start
     // that comes in a nested event loop of one (an error dialog, the progress dialog's

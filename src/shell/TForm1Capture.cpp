@@ -7,6 +7,8 @@
 #include <exception>
 
 #include "ConversionJob.h"
+#include "ErrorReport.h"
+#include "ExactCapture.h"
 #include "FrameCapture.h"
 #include "GifAssembly.h"
 #include "TProcForm.h"
@@ -71,6 +73,45 @@ private:
 void TForm1::SetUpCapture()
 {
     FPictureSource = std::make_unique<TPlayerPictures>(*this);
+    ExactTimer.setObjectName(QStringLiteral("ExactTimer"));
+    ExactTimer.setInterval(0);
+    connect(&ExactTimer, &QTimer::timeout, this, &TForm1::ExactCaptureStep);
+}
+
+void TForm1::DropExactCapture()
+{
+    ExactTimer.stop();
+    // A job still holding it (a call on the stack, a parked job) never asks it again.
+    if (FJobCalls == 0 && !FJob)
+        FExact.reset();
+}
+
+// One decoded frame of "Every frame (exact)" into the job; the clip end (or the video's)
+// ends the capture with the stop sequence, as the clip watch does for a played capture.
+void TForm1::ExactCaptureStep()
+{
+    if (!FExact || !FJob) {
+        ExactTimer.stop();
+        return;
+    }
+    ++FJobCalls;
+    const convert::TExactCapture::TStep step = FExact->Step(*FJob, 10);
+    const bool failed = step == convert::TExactCapture::TStep::Failed && !FExact->Error().isEmpty();
+    const int captured = FJob ? FJob->Captured() : 0;
+    EndJobCall();
+    if (State.ClosingDone || !FExact)
+        return;
+    ui.ProgressBar1->setValue(int(FExact->PositionMs() - State.ClipStartMs));
+    if (step == convert::TExactCapture::TStep::Working)
+        return;
+    ExactTimer.stop();
+    if (failed) {
+        core::ReportError(QStringLiteral("Error capturing Flash Player Frames (Bitmap # %1)").arg(captured - 1),
+                          QStringLiteral("CLM_Timer1Timer"));
+        return;
+    }
+    if (step == convert::TExactCapture::TStep::Done)
+        StopConvertButtonClick();
 }
 
 void TForm1::DropJob()
@@ -95,11 +136,11 @@ void TForm1::Timer1Timer()
     if (Timer1Tag == 1)
         return;
     Timer1Tag = 1;
-    if (FJob) {
+    if (FJob && !FExact) {
         ++FJobCalls;
         FJob->CaptureFrame();
         EndJobCall();
-    } else {
+    } else if (!FJob) {
         // No conversion of its own (a delayed start that outlived its stop): the frame goes
         // into FrameList, for the assembly of the next stop.
         const std::size_t before = State.FrameList.size();

@@ -7,6 +7,8 @@
 
 #include "ConversionJob.h"
 #include "ConversionStart.h"
+#include "ErrorReport.h"
+#include "ExactCapture.h"
 #include "ResultPage.h"
 #include "TimeConversions.h"
 
@@ -89,6 +91,9 @@ void TForm1::StartConvertButtonClick()
     core::LogEvent(ActivityLog, block.first());
     for (qsizetype line = 1; line < block.size(); ++line)
         ActivityLog.Add(block[line]);
+    const bool exact = ui.cbCaptureMode->currentIndex() == 1;
+    if (exact)
+        ActivityLog.Add(QStringLiteral("       capture=exact"));
 
     // Everything the conversion needs is taken here, once: the capture interval and the
     // frame delay both come from this frame rate.
@@ -106,7 +111,16 @@ void TForm1::StartConvertButtonClick()
     job.Output.Loop = ui.bsSkinCheckRadioBox1->isChecked();
     job.Output.Greyscale = settings.Greyscale;
     job.Output.DitherIndex = settings.DitherIndex;
-    FJob = std::make_unique<convert::TConversionJob>(job, *FPictureSource);
+    job.ExactTiming = ui.cbExactTiming->isChecked();
+    DropExactCapture();
+    if (exact) {
+        // The clip decoded by a pipeline of its own, with the effects in force in the player.
+        FExact = std::make_unique<convert::TExactCapture>(MediaPlayer1->FilenameOrURL, MediaPlayer1->Effects().Items(),
+                                                          State.ClipStartMs, State.ClipEndMs, settings.FrameRate);
+        FJob = std::make_unique<convert::TConversionJob>(job, *FExact);
+    } else {
+        FJob = std::make_unique<convert::TConversionJob>(job, *FPictureSource);
+    }
     FJob->OnCaptured = [this](const QImage &frame) {
         if (FrameCaptured)
             FrameCaptured(frame);
@@ -121,6 +135,26 @@ void TForm1::StartConvertButtonClick()
         Timer1.setInterval(interval);
 
     EnableControls(false);
+
+    if (exact) {
+        // The player stays paused; the decoder runs a frame at a time between other events.
+        if (State.PlayerState == 1) {
+            MediaPlayer1->Pause();
+            State.PlayerState = 2;
+            ui.PlayButton->show();
+        }
+        SetStatusText(4, QStringLiteral("Status: Converting"));
+        ui.ProgressBar1->show();
+        ui.ProgressBar1->setMaximum(State.ClipEndMs - State.ClipStartMs);
+        ui.ProgressBar1->setValue(0);
+        if (FExact->Start()) {
+            ExactTimer.start();
+        } else {
+            core::ReportError(QStringLiteral("Error capturing Flash Player Frames (Bitmap # -1)"),
+                              QStringLiteral("CLM_Timer1Timer"));
+        }
+        return;
+    }
 
     MediaPlayer1->Stop();
     MediaPlayer1->Play();
@@ -142,6 +176,7 @@ void TForm1::StartConvertButtonClick()
 void TForm1::StopConvertButtonClick()
 {
     core::LogEvent(ActivityLog, QStringLiteral(" ---> Stop is clicked."));
+    ExactTimer.stop();
     MediaPlayer1->Stop();
     State.PlayerState = 2;
     // Play lies over Pause, so the pair shows Play.
@@ -155,6 +190,7 @@ void TForm1::StopConvertButtonClick()
     EnableControls(true);
     setcropareavisible(true);
     AssembleGif();
+    DropExactCapture();
 }
 
 void TForm1::StopRunningConversion()

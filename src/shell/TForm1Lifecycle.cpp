@@ -100,6 +100,7 @@ void TForm1::FormCloseQuery()
     MediaPlayer1->Close();
     // The workers are joined before anything they could use is freed.
     DropJob();
+    DropExactCapture();
     State.FrameList.clear();
     if (State.FImage) {
         State.FImage->Clear();

@@ -375,6 +375,46 @@ TEST_F(ConvertWindow, OpenAndResetDuringAConversionEndItFirst)
     EXPECT_EQ(Count(kStop), 2);
 }
 
+// --- Every frame (exact) ---
+
+// The clip is decoded instead of played: every output time gets its frame, the player stays
+// paused, the settings block says so, and Stop Process ends it early with what was decoded.
+TEST_F(ConvertWindow, EveryFrameExactCapturesEachTimeOfTheClipWhileThePlayerWaits)
+{
+    Open("h264_640x480_8s.mp4");
+    form.PauseButtonClick();
+    form.ui.cbCaptureMode->setCurrentIndex(1);
+    form.ui.cbExactTiming->setChecked(true);
+    form.ui.bsSkinSpinEdit1->setValue(10);
+    form.ui.GIFwidth->setValue(80);
+    form.ui.GIFHeight->setValue(60);
+    SetClip(1000, 2500);
+    form.StartConvertButtonClick();
+    EXPECT_TRUE(Converting());
+    EXPECT_FALSE(form.DelayTimer.isActive());
+    EXPECT_TRUE(Events(form.ActivityLog).contains(QStringLiteral("       capture=exact")));
+    ASSERT_TRUE(WaitUntil([&] { return !opener.Opened.isEmpty(); }, kHangMs)) << prompts.Warnings().join('|').toStdString();
+    EXPECT_NE(form.MediaPlayer1->Status(), player::ST_PLAY);
+    EXPECT_FALSE(Converting());
+    ASSERT_TRUE(form.State.FImage);
+    ASSERT_EQ(form.State.FImage->Images().Count(), 15);
+    const QString workDir = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Zentiq/Quorvane");
+    const gifdecode::Gif gif = gifdecode::DecodeFile((workDir + QStringLiteral("/out.gif")).toStdString());
+    int hundredths = 0;
+    for (const gifdecode::Frame &frame : gif.frames)
+        hundredths += frame.delay;
+    EXPECT_EQ(hundredths, 150) << "exact timing adds up to the clip";
+
+    // Stopped right after the start: what was decoded by then, and the usual stop sequence.
+    SetClip(0, 8000);
+    form.StartConvertButtonClick();
+    ASSERT_TRUE(form.ExactTimer.isActive());
+    form.StopConvertButtonClick();
+    EXPECT_FALSE(form.ExactTimer.isActive());
+    EXPECT_FALSE(Converting());
+    EXPECT_LT(form.State.FImage ? form.State.FImage->Images().Count() : 0, 80);
+}
+
 // --- One whole conversion ---
 
 TEST_F(ConvertWindow, ConvertsAClipIntoAnAnimatedGifAndOpensItsPage)
