@@ -104,6 +104,9 @@ public:
 
     // Handlers of the commands.
     void OpenButtonClick();
+    // The opening of a chosen file, as "Open Video" does after its dialog (also for a file
+    // named on the command line).
+    void OpenVideoFile(const QString &file);
     void StartConvertButtonClick();
     void StopConvertButtonClick();
     void resetbuttonClick();

@@ -37,6 +37,11 @@ void TForm1::OpenButtonClick()
     const QString file = Prompts.ChooseOpenFile(dlgopen.InitialDir, dlgopen.Filter);
     if (file.isEmpty())
         return;
+    OpenVideoFile(file);
+}
+
+void TForm1::OpenVideoFile(const QString &file)
+{
     dlgopen.Files = QStringList{file};
     const QString name = QFileInfo(file).fileName();
 

@@ -111,5 +111,7 @@ int main(int argc, char *argv[])
     Form1.SetForms(&LogForm, &AboutForm);
 
     Form1.show();
+    if (command.Mode == convert::TCommandLineMode::WindowWithFile)
+        Form1.OpenVideoFile(command.Input);
     return app.exec();
 }
