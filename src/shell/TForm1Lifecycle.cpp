@@ -3,6 +3,7 @@
 #include "TForm1.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -117,6 +118,14 @@ void TForm1::SaveSettings()
         settings.setValue(kOpenDialogPath, QDir::cleanPath(folder));
     }
     settings.sync();
-    if (settings.status() != QSettings::NoError)
+    // The settings file is the program's key: it exists after every close, with the folder in
+    // it only once a video was chosen.
+    bool written = settings.status() == QSettings::NoError;
+    const QFileInfo file(settings.fileName());
+    if (written && !file.exists()) {
+        QFile created(file.absoluteFilePath());
+        written = QDir().mkpath(file.absolutePath()) && created.open(QIODevice::WriteOnly);
+    }
+    if (!written)
         core::ReportError(QStringLiteral("Error writing settings to Registry"), QStringLiteral("CLM_RegDataWrite"));
 }

@@ -2,6 +2,7 @@
 // scripted prompts, a recording URL opener and a real SMTP server on loopback.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
 #include <QSettings>
@@ -40,9 +41,14 @@ QSettings Settings()
 
 void ForgetSettings()
 {
-    QSettings settings = Settings();
-    settings.clear();
-    settings.sync();
+    QString file;
+    {
+        QSettings settings = Settings();
+        settings.clear();
+        settings.sync();
+        file = settings.fileName();
+    }
+    QFile::remove(file);
 }
 
 int LinesEndingWith(const core::TActivityLog &log, const QString &text)
@@ -89,6 +95,7 @@ TEST(Startup, FirstRunRemembersTheFolderOnlyOfAChosenVideo)
         form.close();
     }
     EXPECT_FALSE(Settings().contains(QStringLiteral("OpenDialogPath")));
+    EXPECT_TRUE(QFileInfo::exists(Settings().fileName())) << "the key is made at every close";
 
     const QString videoFolder = QDir::tempPath() + QStringLiteral("/quorvane-chosen");
     QDir().mkpath(videoFolder);
