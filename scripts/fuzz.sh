@@ -38,13 +38,13 @@ declare -A rss_limit_mb=([gif_encoder_fuzz]=2048 [color_reduction_fuzz]=2048 [vi
 declare -A smoke_options=([video_open_fuzz]="-detect_leaks=0")
 smoke=${FUZZ_SMOKE:-0}
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --test
 
 echo "== Build fuzz targets: $build_dir"
 generator=()
 [ -f "$build_dir/CMakeCache.txt" ] || generator=(-G Ninja)
 CC=clang CXX=clang++ cmake -S . -B "$build_dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQUORVANE_FUZZ=ON -DQUORVANE_BUILD_GUI=ON -DQUORVANE_BUILD_BENCH=OFF
+  -DQUORVANE_FUZZ=ON -DQUORVANE_BUILD_GUI=ON -DQUORVANE_BUILD_BENCH=OFF -DQUORVANE_BUILD_TESTS=ON -DQUORVANE_WERROR=ON
 # Only the targets and what they link: the player and its libraries, not the program or tests.
 cmake --build "$build_dir" -j2 --target "${targets[@]}"
 

@@ -1,7 +1,15 @@
 #!/usr/bin/env bash
-# Installs every Debian package Quorvane needs to build, run, test and benchmark.
+# Installs the Debian packages Quorvane needs to build and run; with --test also those of
+# the tests, the sanitizer and fuzzing builds and the benchmarks.
 # Safe to run again: it installs only what is missing and prints nothing when all is there.
 set -euo pipefail
+
+with_tests=false
+case "${1:-}" in
+  --test) with_tests=true ;;
+  "") ;;
+  *) echo "usage: $(basename "$0") [--test]" >&2; exit 2 ;;
+esac
 
 packages=(
   # build
@@ -15,6 +23,8 @@ packages=(
   fonts-dejavu-core
   # mail transport
   libcurl4-openssl-dev
+)
+test_packages=(
   # tests: independent GIF decoder, unit tests, sanitizers and fuzzing runtime, SMTP peer, sample videos
   libgif-dev giflib-tools googletest libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
@@ -25,6 +35,7 @@ packages=(
   # running the program headless for screenshots
   xvfb xauth
 )
+if $with_tests; then packages+=("${test_packages[@]}"); fi
 
 missing=()
 for p in "${packages[@]}"; do
