@@ -63,6 +63,7 @@ TForm1::TForm1(core::IPrompts &prompts, core::IUrlOpener &opener, QWidget *paren
     SetUpStatusBar();
     SetUpIcons();
     SetUpWindowFrame();
+    setAcceptDrops(true);
     SetUpPlayer();
     SetUpCapture();
     SetUpCropEditor();
@@ -164,6 +165,8 @@ void TForm1::SetUpIcons()
     ui.OpenButton->setIcon(s->standardIcon(QStyle::SP_DialogOpenButton));
     ui.StartConvertButton->setIcon(s->standardIcon(QStyle::SP_DialogApplyButton));
     ui.StopConvertButton->setIcon(s->standardIcon(QStyle::SP_BrowserStop));
+    // Escape stops a conversion: the button is shown (and its shortcut live) only then.
+    ui.StopConvertButton->setShortcut(QKeySequence(Qt::Key_Escape));
     ui.imgTrimStart->setPixmap(TrimMarkerPixmap(true));
     ui.imgTrimEnd->setPixmap(TrimMarkerPixmap(false));
 }

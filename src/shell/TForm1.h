@@ -174,6 +174,9 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    // A video file dropped onto the window opens as "Open Video" opens a chosen file.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     // --- Opening, transport and trimming: members (TForm1Clip.cpp) ---

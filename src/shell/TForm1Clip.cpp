@@ -3,6 +3,11 @@
 // write the controls and drive the player. UI thread.
 #include "TForm1.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
 #include <QFileInfo>
 #include <QSlider>
 #include <QTimeEdit>
@@ -37,6 +42,40 @@ void TForm1::OpenButtonClick()
     const QString file = Prompts.ChooseOpenFile(dlgopen.InitialDir, dlgopen.Filter);
     if (file.isEmpty())
         return;
+    OpenVideoFile(file);
+}
+
+namespace {
+
+// The first local file of a drag, or an empty string.
+QString DroppedFile(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl &url : data->urls())
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile())
+            return url.toLocalFile();
+    return {};
+}
+
+} // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!DroppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+// As "Open Video" with the dropped file as the dialog's answer: a running conversion is
+// stopped first, the same log lines, checks and reports follow.
+void TForm1::dropEvent(QDropEvent *event)
+{
+    const QString file = DroppedFile(event->mimeData());
+    if (file.isEmpty())
+        return;
+    event->acceptProposedAction();
+    StopRunningConversion();
+    core::LogEvent(ActivityLog, QStringLiteral(" ---> Open is clicked."));
     OpenVideoFile(file);
 }
 
