@@ -420,7 +420,7 @@ QString CommandLineHelp()
 
 QString VersionText(const QString& version)
 {
-  return QStringLiteral("quorvane ") + version;
+  return QStringLiteral("Quorvane ") + version;
 }
 
 }  // namespace convert

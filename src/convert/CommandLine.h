@@ -114,7 +114,7 @@ std::optional<int> ParseTimeMs(const QString& text);
 // The usage text, lines shorter than 100 columns, ending in a line break.
 QString CommandLineHelp();
 
-// "quorvane <version>".
+// "Quorvane <version>", the version the about box shows.
 QString VersionText(const QString& version);
 
 }  // namespace convert

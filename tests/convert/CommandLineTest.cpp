@@ -399,7 +399,7 @@ TEST(CommandLineHelp, StatesTheClipBoundsOfTheConversion)
 
 TEST(CommandLineVersion, NamesTheProgram)
 {
-  EXPECT_EQ(convert::VersionText(QStringLiteral("0.1")), QStringLiteral("quorvane 0.1"));
+  EXPECT_EQ(convert::VersionText(QStringLiteral("1.5")), QStringLiteral("Quorvane 1.5"));
 }
 
 }  // namespace
