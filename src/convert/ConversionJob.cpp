@@ -94,8 +94,7 @@ bool TConversionJob::CaptureFrame() {
                        FSettings.CropTop, FSettings.CropWidth, FSettings.CropHeight, FGeometry->Width(),
                        FGeometry->Height());
   } catch (const std::exception&) {
-    core::ReportError(QStringLiteral("Error capturing Flash Player Frames (Bitmap # %1)").arg(n - 1),
-                      QStringLiteral("CLM_Timer1Timer"));
+    ReportCaptureFailure(n);
     return false;
   }
   if (OnCaptured) OnCaptured(crop);

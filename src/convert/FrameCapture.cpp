@@ -103,11 +103,14 @@ bool CaptureFrame(core::ConversionState& state, const QImage* grabbed) {
                     state.CropTop, state.CropWidth, state.CropHeight, g.Width(), g.Height());
     return true;
   } catch (const std::exception&) {
-    core::ReportError(QStringLiteral("Error capturing Flash Player Frames (Bitmap # %1)")
-                          .arg(static_cast<qlonglong>(n) - 1),
-                      QStringLiteral("CLM_Timer1Timer"));
+    ReportCaptureFailure(static_cast<long long>(n));
     return false;
   }
+}
+
+void ReportCaptureFailure(long long framesBefore) {
+  core::ReportError(QStringLiteral("Error capturing Flash Player Frames (Bitmap # %1)").arg(framesBefore - 1),
+                    QStringLiteral("CLM_Timer1Timer"));
 }
 
 }  // namespace convert

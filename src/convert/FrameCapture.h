@@ -30,4 +30,8 @@ QImage CaptureCrop(const QImage& grabbed, int sourceWidth, int cropLeft, int cro
 // UI thread.
 bool CaptureFrame(core::ConversionState& state, const QImage* grabbed);
 
+// The report of a failed capture: "Error capturing Flash Player Frames (Bitmap # <n - 1>)"
+// with "CLM_Timer1Timer", n being the frames captured before the failing one.
+void ReportCaptureFailure(long long framesBefore);
+
 }  // namespace convert

@@ -7,7 +7,6 @@
 #include <exception>
 
 #include "ConversionJob.h"
-#include "ErrorReport.h"
 #include "ExactCapture.h"
 #include "FrameCapture.h"
 #include "GifAssembly.h"
@@ -106,8 +105,7 @@ void TForm1::ExactCaptureStep()
         return;
     ExactTimer.stop();
     if (failed) {
-        core::ReportError(QStringLiteral("Error capturing Flash Player Frames (Bitmap # %1)").arg(captured - 1),
-                          QStringLiteral("CLM_Timer1Timer"));
+        convert::ReportCaptureFailure(captured);
         return;
     }
     if (step == convert::TExactCapture::TStep::Done)

@@ -7,8 +7,8 @@
 
 #include "ConversionJob.h"
 #include "ConversionStart.h"
-#include "ErrorReport.h"
 #include "ExactCapture.h"
+#include "FrameCapture.h"
 #include "ResultPage.h"
 #include "TimeConversions.h"
 
@@ -150,8 +150,7 @@ void TForm1::StartConvertButtonClick()
         if (FExact->Start()) {
             ExactTimer.start();
         } else {
-            core::ReportError(QStringLiteral("Error capturing Flash Player Frames (Bitmap # -1)"),
-                              QStringLiteral("CLM_Timer1Timer"));
+            convert::ReportCaptureFailure(0);
         }
         return;
     }
